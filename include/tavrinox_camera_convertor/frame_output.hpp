@@ -1,0 +1,57 @@
+// Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
+#pragma once
+
+#include "tavrinox_camera_convertor/cloud_encoding.hpp"
+#include "tavrinox_camera_convertor/image.hpp"
+
+namespace tavrinox_camera_convertor
+{
+
+/**
+ * @brief Where one frame's five outputs go, in this order: camera-1 cloud, camera-2 cloud,
+ *        completed depth image, colour image, converted cloud.
+ *
+ * Each message is the output's to consume during the call (it may copy it or take its
+ * buffers); the pipeline rebuilds every field for the next frame. An exception thrown here
+ * stops the frame: later outputs are not made.
+ */
+class FrameOutput
+{
+public:
+  virtual ~FrameOutput() = default;
+  virtual void publish_cam1_cloud(CloudMessage & message) = 0;
+  virtual void publish_cam2_cloud(CloudMessage & message) = 0;
+  virtual void publish_depth_image(ImageMessage & message) = 0;
+  virtual void publish_color_image(ImageMessage & message) = 0;
+  virtual void publish_converted_cloud(CloudMessage & message) = 0;
+};
+
+/// Source of publication stamps.
+class Clock
+{
+public:
+  virtual ~Clock() = default;
+  /// @brief The current time; called once per cloud and once for both images.
+  virtual Stamp now() = 0;
+};
+
+/// @brief Wall-clock time (the system clock, never simulated time).
+class SystemClock : public Clock
+{
+public:
+  Stamp now() override;
+};
+
+/// Turns camera 1's colour image into "rgb8" pixels.
+class ColorConverter
+{
+public:
+  virtual ~ColorConverter() = default;
+  /**
+   * @brief Fills height, width, step and data of `out` with the "rgb8" pixels, packed rows.
+   * @throws std::exception when the image cannot be converted
+   */
+  virtual void convert_to_rgb8(ImageMessage & out) const = 0;
+};
+
+}  // namespace tavrinox_camera_convertor

@@ -1,0 +1,61 @@
+// Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "tavrinox_camera_convertor/back_projection.hpp"
+#include "tavrinox_camera_convertor/camera_config.hpp"
+#include "tavrinox_camera_convertor/cloud_encoding.hpp"
+#include "tavrinox_camera_convertor/frame_output.hpp"
+#include "tavrinox_camera_convertor/image.hpp"
+
+namespace tavrinox_camera_convertor
+{
+
+/// The depth images of one paired set; camera 2's colour image takes part in pairing only.
+struct DepthPair
+{
+  ImageView depth_1;
+  ImageView depth_2;
+};
+
+/**
+ * @brief The whole per-frame work of the converter, ROS-free.
+ *
+ * For one paired set it publishes, in order: camera 1's and camera 2's clouds in the arm
+ * frame, camera 1's completed depth image ("16UC1"), camera 1's colour image ("rgb8", both
+ * images sharing one stamp), and the arm-frame back-projection of the completed image.
+ * Buffers are kept between frames, so a pipeline serves one frame at a time.
+ */
+class FramePipeline
+{
+public:
+  /// @brief Takes the calibration and frame id from `config`; topics are not used here.
+  explicit FramePipeline(const CameraConfig & config);
+
+  /**
+   * @brief Runs one frame.
+   *
+   * Both depth images are checked before anything is published. A failure after that (the
+   * colour conversion, an output) leaves the earlier outputs published and makes no later one.
+   * @throws FrameError for a depth image that cannot be read (nothing published)
+   * @throws whatever `color` or `output` throw
+   */
+  void process(const DepthPair & depth, const ColorConverter & color, Clock & clock, FrameOutput & output);
+
+private:
+  CameraConfig config_;
+  Eigen::Matrix4f arm_to_camera_1_;
+  MillimetreTable metres_;
+  std::vector<std::uint16_t> scratch_1_;
+  std::vector<std::uint16_t> scratch_2_;
+  std::vector<std::uint16_t> scratch_completed_;
+  CloudMessage cam1_cloud_;
+  CloudMessage cam2_cloud_;
+  CloudMessage converted_cloud_;
+  ImageMessage depth_image_;
+  ImageMessage color_image_;
+};
+
+}  // namespace tavrinox_camera_convertor

@@ -1,0 +1,57 @@
+// Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tavrinox_camera_convertor
+{
+
+/// Wall-clock time of a published message, as ROS message time.
+struct Stamp
+{
+  std::int32_t sec = 0;
+  std::uint32_t nanosec = 0;
+};
+
+/// Stamp and frame id of a published message.
+struct Header
+{
+  Stamp stamp;
+  std::string frame_id;
+};
+
+/// Read-only view of an image message's fields and pixel bytes; it owns nothing.
+struct ImageView
+{
+  std::uint32_t height = 0;
+  std::uint32_t width = 0;
+  std::string_view encoding;
+  bool is_bigendian = false;
+  std::uint32_t step = 0;  ///< bytes per row, padding included
+  const std::uint8_t * data = nullptr;
+  std::size_t size = 0;  ///< bytes readable at `data`
+};
+
+/// An image message the converter produces, laid out like sensor_msgs/Image.
+struct ImageMessage
+{
+  Header header;
+  std::uint32_t height = 0;
+  std::uint32_t width = 0;
+  std::string encoding;
+  std::uint8_t is_bigendian = 0;
+  std::uint32_t step = 0;
+  std::vector<std::uint8_t> data;
+};
+
+/// @brief Whether this machine stores multi-byte values most significant byte first.
+bool host_is_bigendian();
+
+/// @brief A view of `image`'s fields and bytes, valid while `image` lives unchanged.
+ImageView view_of(const ImageMessage & image);
+
+}  // namespace tavrinox_camera_convertor

@@ -1,0 +1,64 @@
+// Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
+#include "tavrinox_camera_convertor/frame_pipeline.hpp"
+
+#include <Eigen/LU>
+
+#include "tavrinox_camera_convertor/arm_cloud.hpp"
+#include "tavrinox_camera_convertor/depth_completion.hpp"
+#include "tavrinox_camera_convertor/depth_pixels.hpp"
+
+namespace tavrinox_camera_convertor
+{
+
+FramePipeline::FramePipeline(const CameraConfig & config)
+: config_(config), arm_to_camera_1_(config.extrinsic_1.inverse())
+{
+}
+
+void FramePipeline::process(
+  const DepthPair & depth, const ColorConverter & color, Clock & clock, FrameOutput & output)
+{
+  // Everything that can reject the frame happens before the first publication.
+  const DepthPixels depth_1(depth.depth_1, "camera 1", scratch_1_);
+  const DepthPixels depth_2(depth.depth_2, "camera 2", scratch_2_);
+  reset_depth_image(depth_1.width(), depth_1.height(), depth_image_);
+
+  write_arm_cloud(depth_1, config_.intrinsics_1, config_.extrinsic_1, metres_, cam1_cloud_.cloud);
+  write_arm_cloud(depth_2, config_.intrinsics_2, config_.extrinsic_2, metres_, cam2_cloud_.cloud);
+
+  // The merged cloud is camera 1's records followed by camera 2's; it is never built as one.
+  const pcl::PCLPointCloud2 & arm_1 = cam1_cloud_.cloud;
+  const pcl::PCLPointCloud2 & arm_2 = cam2_cloud_.cloud;
+  project_points_to_depth(arm_1.data.data(), arm_1.width, arm_to_camera_1_, config_.intrinsics_1, depth_image_);
+  project_points_to_depth(arm_2.data.data(), arm_2.width, arm_to_camera_1_, config_.intrinsics_1, depth_image_);
+  overlay_measured_depth(depth_1, depth_image_);
+
+  const DepthPixels completed(view_of(depth_image_), "completed", scratch_completed_);
+  write_arm_cloud(completed, config_.intrinsics_1, config_.extrinsic_1, metres_, converted_cloud_.cloud);
+
+  cam1_cloud_.header.frame_id = config_.arm_frame_id;
+  cam1_cloud_.header.stamp = clock.now();
+  output.publish_cam1_cloud(cam1_cloud_);
+  cam2_cloud_.header.frame_id = config_.arm_frame_id;
+  cam2_cloud_.header.stamp = clock.now();
+  output.publish_cam2_cloud(cam2_cloud_);
+
+  const Stamp image_stamp = clock.now();
+  depth_image_.header.stamp = image_stamp;
+  depth_image_.header.frame_id.clear();
+  output.publish_depth_image(depth_image_);
+
+  // Converted only now, so a colour image that cannot be converted still leaves the depth image out.
+  color.convert_to_rgb8(color_image_);
+  color_image_.header.stamp = image_stamp;
+  color_image_.header.frame_id.clear();
+  color_image_.encoding = "rgb8";
+  color_image_.is_bigendian = host_is_bigendian() ? 1 : 0;
+  output.publish_color_image(color_image_);
+
+  converted_cloud_.header.frame_id = config_.arm_frame_id;
+  converted_cloud_.header.stamp = clock.now();
+  output.publish_converted_cloud(converted_cloud_);
+}
+
+}  // namespace tavrinox_camera_convertor

@@ -1,0 +1,182 @@
+// Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
+#include <gtest/gtest.h>
+#include <yaml-cpp/yaml.h>
+
+#include <sstream>
+#include <string>
+
+#include "tavrinox_camera_convertor/camera_config.hpp"
+#include "test_support.hpp"
+
+namespace tavrinox_camera_convertor
+{
+namespace
+{
+
+// Line numbers matter: error texts carry the 1-based position of the offending value.
+const char * const kComplete =
+  "camera_extrinsic_1:\n"               // 1
+  "  Rxyz: [0, 0, 0]\n"                 // 2
+  "  Txyz: [0.1, 0.2, 0.3]\n"           // 3
+  "camera_extrinsic_2:\n"               // 4
+  "  Rxyz: [0, 0, 90]\n"                // 5
+  "  Txyz: [1, 2, 3]\n"                 // 6
+  "camera_intrinsic_1:\n"               // 7
+  "  fx: 600.5\n"                       // 8
+  "  fy: 601\n"                         // 9
+  "  cx: 320\n"                         // 10
+  "  cy: 240\n"                         // 11
+  "camera_intrinsic_2:\n"               // 12
+  "  fx: 610\n"                         // 13
+  "  fy: 611\n"                         // 14
+  "  cx: 330\n"                         // 15
+  "  cy: 250\n"                         // 16
+  "tavrinox_camera_convertor:\n"        // 17
+  "  arm_frame_id: base_link\n"         // 18
+  "  rgb_topic_1: /cam1/color\n"        // 19
+  "  depth_topic_1: /cam1/depth\n"      // 20
+  "  rgb_topic_2: /cam2/color\n"        // 21
+  "  depth_topic_2: /cam2/depth\n";     // 22
+
+std::string with(std::string text, const std::string & from, const std::string & to)
+{
+  const auto at = text.find(from);
+  EXPECT_NE(at, std::string::npos) << from;
+  return text.replace(at, from.size(), to);
+}
+
+struct Loaded
+{
+  std::string printed;
+  std::string error;
+};
+
+/// Loads `text`, keeping what was printed and the exception text, if any.
+template<typename Exception>
+Loaded load_failing(const std::string & text)
+{
+  std::ostringstream printed;
+  Loaded loaded;
+  const std::string path = test::write_temp_file("camera_config_test.yaml", text);
+  try {
+    load_camera_config(path, printed);
+    ADD_FAILURE() << "loading succeeded";
+  } catch (const Exception & error) {
+    loaded.error = error.what();
+  }
+  loaded.printed = printed.str();
+  return loaded;
+}
+
+CameraConfig load(const std::string & text, std::string * printed = nullptr)
+{
+  std::ostringstream out;
+  const CameraConfig config = load_camera_config(test::write_temp_file("camera_config_test.yaml", text), out);
+  if (printed != nullptr) {
+    *printed = out.str();
+  }
+  return config;
+}
+
+TEST(CameraConfig, CompleteFileFillsEveryValue)
+{
+  std::string printed;
+  const CameraConfig config = load(kComplete, &printed);
+  EXPECT_EQ(config.arm_frame_id, "base_link");
+  EXPECT_EQ(config.intrinsics_1.fx, 600.5f);
+  EXPECT_EQ(config.intrinsics_1.fy, 601.0f);
+  EXPECT_EQ(config.intrinsics_1.cx, 320.0f);
+  EXPECT_EQ(config.intrinsics_1.cy, 240.0f);
+  EXPECT_EQ(config.intrinsics_2.fx, 610.0f);
+  EXPECT_EQ(config.intrinsics_2.cy, 250.0f);
+  EXPECT_EQ(config.rgb_topic_1, "/cam1/color");
+  EXPECT_EQ(config.depth_topic_1, "/cam1/depth");
+  EXPECT_EQ(config.rgb_topic_2, "/cam2/color");
+  EXPECT_EQ(config.depth_topic_2, "/cam2/depth");
+  EXPECT_EQ(config.extrinsic_1.col(3), Eigen::Vector4f(0.1f, 0.2f, 0.3f, 1.0f));
+  EXPECT_EQ(config.extrinsic_2(0, 1), -1.0f);
+  EXPECT_EQ(config.extrinsic_2.col(3), Eigen::Vector4f(1.0f, 2.0f, 3.0f, 1.0f));
+  EXPECT_EQ(printed.find("相机外参齐次变换矩阵camera_extrinsic_1: \n  1   0   0 0.1\n"), 0u);
+  EXPECT_NE(printed.find("相机外参齐次变换矩阵camera_extrinsic_2_: \n"), std::string::npos);
+}
+
+TEST(CameraConfig, KeyOrderAndExtraKeysDoNotMatter)
+{
+  const std::string reordered =
+    "notes: {owner: lab, revision: 3}\n"
+    "tavrinox_camera_convertor:\n"
+    "  depth_topic_2: /d2\n  rgb_topic_2: /c2\n  depth_topic_1: /d1\n  rgb_topic_1: /c1\n"
+    "  arm_frame_id: arm\n  unused: 1\n"
+    "camera_intrinsic_2: {cy: 4, cx: 3, fy: 2, fx: 1}\n"
+    "camera_intrinsic_1: {cy: 8, cx: 7, fy: 6, fx: 5}\n"
+    "camera_extrinsic_2:\n  Txyz:\n    - 0\n    - 0\n    - 1\n  Rxyz: [0, 0, 0]\n"
+    "camera_extrinsic_1: {Txyz: [1, 0, 0], Rxyz: [0, 0, 0], comment: front}\n";
+  const CameraConfig config = load(reordered);
+  EXPECT_EQ(config.rgb_topic_1, "/c1");
+  EXPECT_EQ(config.depth_topic_2, "/d2");
+  EXPECT_EQ(config.intrinsics_1.fx, 5.0f);
+  EXPECT_EQ(config.intrinsics_2.cy, 4.0f);
+  EXPECT_EQ(config.extrinsic_1(0, 3), 1.0f);
+  EXPECT_EQ(config.extrinsic_2(2, 3), 1.0f);
+}
+
+TEST(CameraConfig, NumbersMayBeIntegersAndSequencesLonger)
+{
+  const std::string text = with(with(kComplete, "fx: 600.5", "fx: 600"), "Rxyz: [0, 0, 0]", "Rxyz: [0, 0, 90, 40]");
+  const CameraConfig config = load(text);
+  EXPECT_EQ(config.intrinsics_1.fx, 600.0f);
+  EXPECT_EQ(config.extrinsic_1, load(with(kComplete, "Rxyz: [0, 0, 0]", "Rxyz: [0, 0, 90]")).extrinsic_1);
+}
+
+TEST(CameraConfig, ShortRotationFailsWithBareTextBeforeAnythingIsPrinted)
+{
+  const Loaded loaded = load_failing<YAML::BadConversion>(with(kComplete, "Rxyz: [0, 0, 0]", "Rxyz: [0, 0]"));
+  EXPECT_EQ(loaded.error, "bad conversion");
+  EXPECT_EQ(loaded.printed, "");
+}
+
+TEST(CameraConfig, WordForFocalLengthFailsWithItsPositionAfterBothMatricesArePrinted)
+{
+  const Loaded loaded = load_failing<YAML::BadConversion>(with(kComplete, "fx: 600.5", "fx: wide"));
+  EXPECT_EQ(loaded.error, "yaml-cpp: error at line 8, column 7: bad conversion");
+  EXPECT_NE(loaded.printed.find("camera_extrinsic_1: \n"), std::string::npos);
+  EXPECT_NE(loaded.printed.find("camera_extrinsic_2_: \n"), std::string::npos);
+}
+
+TEST(CameraConfig, NullFrameIdReadsAsTheTextNull)
+{
+  EXPECT_EQ(load(with(kComplete, "arm_frame_id: base_link", "arm_frame_id: ~")).arm_frame_id, "null");
+  EXPECT_EQ(load(with(kComplete, "arm_frame_id: base_link", "arm_frame_id:")).arm_frame_id, "null");
+}
+
+TEST(CameraConfig, MissingSectionFailsAfterPrintingTheMatrices)
+{
+  const std::string text = std::string(kComplete).substr(0, std::string(kComplete).find("tavrinox_camera_convertor:"));
+  const Loaded loaded = load_failing<YAML::BadConversion>(text);
+  EXPECT_EQ(loaded.error, "bad conversion");
+  EXPECT_NE(loaded.printed.find("camera_extrinsic_2_: \n"), std::string::npos);
+}
+
+TEST(CameraConfig, ScalarWhereAMappingOrSequenceBelongsIsABadSubscript)
+{
+  const std::string scalar_section = with(
+    kComplete, "camera_extrinsic_1:\n  Rxyz: [0, 0, 0]\n  Txyz: [0.1, 0.2, 0.3]\n", "camera_extrinsic_1: 5\n");
+  Loaded loaded = load_failing<YAML::BadSubscript>(scalar_section);
+  EXPECT_EQ(loaded.error, "yaml-cpp: error at line 1, column 21: operator[] call on a scalar (key: \"Rxyz\")");
+  EXPECT_EQ(loaded.printed, "");
+
+  loaded = load_failing<YAML::BadSubscript>(with(kComplete, "Rxyz: [0, 0, 0]", "Rxyz: 5"));
+  EXPECT_EQ(loaded.error, "yaml-cpp: error at line 2, column 9: operator[] call on a scalar (key: \"0\")");
+}
+
+TEST(CameraConfig, MissingOrBrokenFileRaisesTheLibrarysOwnErrors)
+{
+  std::ostringstream printed;
+  EXPECT_THROW(load_camera_config(::testing::TempDir() + "no_such_config.yaml", printed), YAML::BadFile);
+  EXPECT_THROW(load_camera_config(test::write_temp_file("broken.yaml", "camera_extrinsic_1: [1, 2\n"), printed),
+    YAML::ParserException);
+  EXPECT_EQ(printed.str(), "");
+}
+
+}  // namespace
+}  // namespace tavrinox_camera_convertor

@@ -1,0 +1,164 @@
+// Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
+// Small builders and fakes shared by the unit tests.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tavrinox_camera_convertor/camera_config.hpp"
+#include "tavrinox_camera_convertor/frame_output.hpp"
+#include "tavrinox_camera_convertor/image.hpp"
+
+namespace tavrinox_camera_convertor::test
+{
+
+/// A packed host-order "16UC1" image from row-major millimetres.
+inline ImageMessage make_depth_image(std::uint32_t width, std::uint32_t height, const std::vector<std::uint16_t> & mm)
+{
+  ImageMessage image;
+  image.width = width;
+  image.height = height;
+  image.encoding = "16UC1";
+  image.is_bigendian = host_is_bigendian() ? 1 : 0;
+  image.step = 2 * width;
+  image.data.resize(mm.size() * 2);
+  if (!mm.empty()) {
+    std::memcpy(image.data.data(), mm.data(), image.data.size());
+  }
+  return image;
+}
+
+/// A packed 8-bit image of `channels` channels filled from `bytes`.
+inline ImageMessage make_color_image(
+  std::uint32_t width, std::uint32_t height, const std::string & encoding, std::vector<std::uint8_t> bytes)
+{
+  ImageMessage image;
+  image.width = width;
+  image.height = height;
+  image.encoding = encoding;
+  image.step = height == 0 ? 0 : static_cast<std::uint32_t>(bytes.size() / height);
+  image.data = std::move(bytes);
+  return image;
+}
+
+/// Millimetres at (row, column) of a packed "16UC1" message.
+inline std::uint16_t depth_at(const ImageMessage & image, std::uint32_t row, std::uint32_t column)
+{
+  std::uint16_t value;
+  std::memcpy(&value, image.data.data() + row * image.step + 2 * column, sizeof value);
+  return value;
+}
+
+/// The floats of point `index` of an encoded cloud.
+struct Record
+{
+  float x, y, z, w;
+};
+inline Record record_at(const std::vector<std::uint8_t> & data, std::size_t index)
+{
+  Record record;
+  std::memcpy(&record, data.data() + 16 * index, sizeof record);
+  return record;
+}
+
+/// Writes `text` to a fresh file under the test's temporary directory and returns its path.
+inline std::string write_temp_file(const std::string & name, const std::string & text)
+{
+  const std::string path = std::string(::testing::TempDir()) + name;
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  return path;
+}
+
+/// A configuration with identity extrinsics and 640 x 480-style intrinsics.
+inline CameraConfig identity_config()
+{
+  CameraConfig config;
+  config.arm_frame_id = "arm_base";
+  config.intrinsics_1 = {500.0f, 500.0f, 320.0f, 240.0f};
+  config.intrinsics_2 = {500.0f, 500.0f, 320.0f, 240.0f};
+  return config;
+}
+
+/// Counts up one second per reading, so every stamp tells which reading it came from.
+class CountingClock : public Clock
+{
+public:
+  Stamp now() override
+  {
+    ++readings;
+    Stamp stamp;
+    stamp.sec = readings;
+    stamp.nanosec = 0;
+    return stamp;
+  }
+  std::int32_t readings = 0;
+};
+
+/// Keeps a copy of everything published, in order.
+class RecordingOutput : public FrameOutput
+{
+public:
+  struct Entry
+  {
+    std::string topic;
+    Header header;
+    pcl::PCLPointCloud2 cloud;
+    ImageMessage image;
+  };
+
+  void publish_cam1_cloud(CloudMessage & message) override {add_cloud("cam1_cloud", message);}
+  void publish_cam2_cloud(CloudMessage & message) override {add_cloud("cam2_cloud", message);}
+  void publish_depth_image(ImageMessage & message) override {add_image("depth_image", message);}
+  void publish_color_image(ImageMessage & message) override {add_image("color_image", message);}
+  void publish_converted_cloud(CloudMessage & message) override {add_cloud("converted_cloud", message);}
+
+  std::vector<std::string> topics() const
+  {
+    std::vector<std::string> names;
+    for (const auto & entry : entries) {
+      names.push_back(entry.topic);
+    }
+    return names;
+  }
+
+  const Entry & get(const std::string & topic) const
+  {
+    for (const auto & entry : entries) {
+      if (entry.topic == topic) {
+        return entry;
+      }
+    }
+    throw std::out_of_range("nothing published on " + topic);
+  }
+
+  std::vector<Entry> entries;
+
+private:
+  void add_cloud(const std::string & topic, const CloudMessage & message)
+  {
+    entries.push_back({topic, message.header, message.cloud, {}});
+  }
+  void add_image(const std::string & topic, const ImageMessage & message)
+  {
+    entries.push_back({topic, message.header, {}, message});
+  }
+};
+
+/// A colour source whose conversion always fails, as an image bridge does for an unknown encoding.
+class FailingColorConverter : public ColorConverter
+{
+public:
+  void convert_to_rgb8(ImageMessage &) const override
+  {
+    throw std::runtime_error("[32SC4] is not a color format. but [rgb8] is. The conversion does not make sense");
+  }
+};
+
+}  // namespace tavrinox_camera_convertor::test
