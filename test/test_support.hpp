@@ -28,8 +28,8 @@ inline ImageMessage make_depth_image(std::uint32_t width, std::uint32_t height, 
   image.is_bigendian = host_is_bigendian() ? 1 : 0;
   image.step = 2 * width;
   image.data.resize(mm.size() * 2);
-  if (!mm.empty()) {
-    std::memcpy(image.data.data(), mm.data(), image.data.size());
+  for (std::size_t i = 0; i < mm.size(); ++i) {
+    std::memcpy(image.data.data() + 2 * i, &mm[i], 2);
   }
   return image;
 }
@@ -143,11 +143,17 @@ public:
 private:
   void add_cloud(const std::string & topic, const CloudMessage & message)
   {
-    entries.push_back({topic, message.header, message.cloud, {}});
+    Entry & entry = entries.emplace_back();
+    entry.topic = topic;
+    entry.header = message.header;
+    entry.cloud = message.cloud;
   }
   void add_image(const std::string & topic, const ImageMessage & message)
   {
-    entries.push_back({topic, message.header, {}, message});
+    Entry & entry = entries.emplace_back();
+    entry.topic = topic;
+    entry.header = message.header;
+    entry.image = message;
   }
 };
 

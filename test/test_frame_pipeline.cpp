@@ -1,0 +1,212 @@
+// Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tavrinox_camera_convertor/color_conversion.hpp"
+#include "tavrinox_camera_convertor/frame_error.hpp"
+#include "tavrinox_camera_convertor/frame_pipeline.hpp"
+#include "test_support.hpp"
+
+namespace tavrinox_camera_convertor
+{
+namespace
+{
+
+using test::CountingClock;
+using test::RecordingOutput;
+
+const std::vector<std::string> kAllOutputs = {
+  "cam1_cloud", "cam2_cloud", "depth_image", "color_image", "converted_cloud"};
+
+struct Frame
+{
+  ImageMessage depth_1;
+  ImageMessage depth_2;
+  ImageMessage rgb_1;
+};
+
+/// 4 x 3 images: camera 1 has a hole at (row 1, column 2) that camera 2, at the same pose, sees.
+Frame small_frame()
+{
+  Frame frame;
+  std::vector<std::uint16_t> depth_1(12, 1500);
+  depth_1[1 * 4 + 2] = 0;
+  frame.depth_1 = test::make_depth_image(4, 3, depth_1);
+  frame.depth_2 = test::make_depth_image(4, 3, std::vector<std::uint16_t>(12, 1000));
+  std::vector<std::uint8_t> bgr;
+  for (int i = 0; i < 12; ++i) {
+    bgr.insert(bgr.end(), {10, 20, static_cast<std::uint8_t>(30 + i)});
+  }
+  frame.rgb_1 = test::make_color_image(4, 3, "bgr8", bgr);
+  return frame;
+}
+
+CameraConfig small_config()
+{
+  CameraConfig config = test::identity_config();
+  config.intrinsics_1 = {4.0f, 4.0f, 1.5f, 1.0f};
+  config.intrinsics_2 = config.intrinsics_1;
+  return config;
+}
+
+RecordingOutput run(FramePipeline & pipeline, const Frame & frame, Clock & clock)
+{
+  RecordingOutput output;
+  pipeline.process({view_of(frame.depth_1), view_of(frame.depth_2)}, ImageViewColorConverter(view_of(frame.rgb_1)),
+    clock, output);
+  return output;
+}
+
+TEST(FramePipeline, PublishesFiveOutputsInOrderWithTheirOwnStamps)
+{
+  FramePipeline pipeline(small_config());
+  CountingClock clock;
+  const RecordingOutput output = run(pipeline, small_frame(), clock);
+  EXPECT_EQ(output.topics(), kAllOutputs);
+  // One reading per cloud and a single shared reading for both images, taken in between.
+  EXPECT_EQ(output.get("cam1_cloud").header.stamp.sec, 1);
+  EXPECT_EQ(output.get("cam2_cloud").header.stamp.sec, 2);
+  EXPECT_EQ(output.get("depth_image").header.stamp.sec, 3);
+  EXPECT_EQ(output.get("color_image").header.stamp.sec, 3);
+  EXPECT_EQ(output.get("converted_cloud").header.stamp.sec, 4);
+  EXPECT_EQ(clock.readings, 4);
+  for (const char * cloud : {"cam1_cloud", "cam2_cloud", "converted_cloud"}) {
+    EXPECT_EQ(output.get(cloud).header.frame_id, "arm_base");
+  }
+  EXPECT_EQ(output.get("depth_image").header.frame_id, "");
+  EXPECT_EQ(output.get("color_image").header.frame_id, "");
+}
+
+TEST(FramePipeline, FillsCameraOneHolesFromCameraTwoAndKeepsMeasuredDepth)
+{
+  FramePipeline pipeline(small_config());
+  CountingClock clock;
+  const RecordingOutput output = run(pipeline, small_frame(), clock);
+  const ImageMessage & depth = output.get("depth_image").image;
+  EXPECT_EQ(depth.encoding, "16UC1");
+  EXPECT_EQ(depth.width, 4u);
+  EXPECT_EQ(depth.height, 3u);
+  EXPECT_EQ(depth.step, 8u);
+  EXPECT_EQ(test::depth_at(depth, 1, 2), 1000);
+  EXPECT_EQ(test::depth_at(depth, 0, 0), 1500);
+  EXPECT_EQ(output.get("cam1_cloud").cloud.width, 11u);
+  EXPECT_EQ(output.get("cam2_cloud").cloud.width, 12u);
+  EXPECT_EQ(output.get("converted_cloud").cloud.width, 12u);
+  // A measured pixel gives the converted cloud exactly camera 1's arm-frame point.
+  const auto & cam1 = output.get("cam1_cloud").cloud.data;
+  const auto & converted = output.get("converted_cloud").cloud.data;
+  EXPECT_TRUE(std::equal(cam1.begin(), cam1.begin() + 16 * 6, converted.begin()));
+}
+
+TEST(FramePipeline, ColourImageIsConvertedToRgb8)
+{
+  FramePipeline pipeline(small_config());
+  CountingClock clock;
+  const ImageMessage color = run(pipeline, small_frame(), clock).get("color_image").image;
+  EXPECT_EQ(color.encoding, "rgb8");
+  EXPECT_EQ(color.step, 12u);
+  ASSERT_EQ(color.data.size(), 36u);
+  EXPECT_EQ(color.data[0], 30);
+  EXPECT_EQ(color.data[1], 20);
+  EXPECT_EQ(color.data[2], 10);
+  EXPECT_EQ(color.data[33], 41);
+}
+
+TEST(FramePipeline, ArmTranslationReachesTheCameraOneCloud)
+{
+  CameraConfig config = small_config();
+  config.intrinsics_1 = {1.0f, 1.0f, 0.0f, 0.0f};
+  config.extrinsic_1(0, 3) = 0.1f;
+  FramePipeline pipeline(config);
+  Frame frame = small_frame();
+  frame.depth_1 = test::make_depth_image(1, 1, {1000});
+  CountingClock clock;
+  const RecordingOutput output = run(pipeline, frame, clock);
+  const test::Record point = test::record_at(output.get("cam1_cloud").cloud.data, 0);
+  EXPECT_EQ(point.x, 0.1f);
+  EXPECT_EQ(point.y, 0.0f);
+  EXPECT_EQ(point.z, 1.0f);
+  EXPECT_EQ(point.w, 1.0f);
+}
+
+TEST(FramePipeline, FailedColourConversionStopsAfterTheDepthImageAndTheNextFrameWorks)
+{
+  FramePipeline pipeline(small_config());
+  CountingClock clock;
+  const Frame frame = small_frame();
+  RecordingOutput failed;
+  EXPECT_THROW(
+    pipeline.process({view_of(frame.depth_1), view_of(frame.depth_2)}, test::FailingColorConverter(), clock, failed),
+    std::runtime_error);
+  EXPECT_EQ(failed.topics(), (std::vector<std::string>{"cam1_cloud", "cam2_cloud", "depth_image"}));
+
+  CountingClock fresh_clock;
+  const RecordingOutput next = run(pipeline, frame, fresh_clock);
+  EXPECT_EQ(next.topics(), kAllOutputs);
+  FramePipeline reference(small_config());
+  CountingClock reference_clock;
+  const RecordingOutput expected = run(reference, frame, reference_clock);
+  EXPECT_EQ(next.get("converted_cloud").cloud.data, expected.get("converted_cloud").cloud.data);
+  EXPECT_EQ(next.get("depth_image").image.data, expected.get("depth_image").image.data);
+}
+
+TEST(FramePipeline, EmptyDepthImagesStillGiveAllFiveOutputs)
+{
+  FramePipeline pipeline(small_config());
+  Frame frame = small_frame();
+  frame.depth_1 = test::make_depth_image(4, 3, std::vector<std::uint16_t>(12, 0));
+  frame.depth_2 = test::make_depth_image(0, 0, {});
+  CountingClock clock;
+  const RecordingOutput output = run(pipeline, frame, clock);
+  EXPECT_EQ(output.topics(), kAllOutputs);
+  for (const char * cloud : {"cam1_cloud", "cam2_cloud", "converted_cloud"}) {
+    EXPECT_EQ(output.get(cloud).cloud.width, 0u);
+    EXPECT_EQ(output.get(cloud).cloud.height, 1u);
+    EXPECT_TRUE(output.get(cloud).cloud.data.empty());
+  }
+  EXPECT_EQ(output.get("depth_image").image.data, std::vector<std::uint8_t>(24, 0));
+}
+
+TEST(FramePipeline, UnreadableDepthRejectsTheWholeFrameBeforeAnyOutput)
+{
+  FramePipeline pipeline(small_config());
+  CountingClock clock;
+  Frame bad_encoding = small_frame();
+  bad_encoding.depth_2.encoding = "8UC1";
+  Frame short_data = small_frame();
+  short_data.depth_1.data.resize(10);
+  for (const Frame & frame : {bad_encoding, short_data}) {
+    RecordingOutput output;
+    EXPECT_THROW(
+      pipeline.process({view_of(frame.depth_1), view_of(frame.depth_2)}, ImageViewColorConverter(view_of(frame.rgb_1)),
+      clock, output),
+      FrameError);
+    EXPECT_TRUE(output.entries.empty());
+  }
+  EXPECT_EQ(clock.readings, 0);
+}
+
+TEST(FramePipeline, CameraTwoMayHaveAnotherSizeAndAnotherEncoding)
+{
+  FramePipeline pipeline(small_config());
+  Frame frame = small_frame();
+  ImageMessage metres;
+  metres.width = 2;
+  metres.height = 1;
+  metres.encoding = "32FC1";
+  metres.step = 8;
+  const float values[2] = {1.0f, 2.0f};
+  metres.data.resize(8);
+  std::memcpy(metres.data.data(), values, 8);
+  frame.depth_2 = metres;
+  CountingClock clock;
+  const RecordingOutput output = run(pipeline, frame, clock);
+  EXPECT_EQ(output.get("cam2_cloud").cloud.width, 2u);
+  EXPECT_EQ(test::record_at(output.get("cam2_cloud").cloud.data, 1).z, 2.0f);
+  EXPECT_EQ(output.get("depth_image").image.width, 4u);
+}
+
+}  // namespace
+}  // namespace tavrinox_camera_convertor
