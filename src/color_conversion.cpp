@@ -51,7 +51,6 @@ void convert_image_to_rgb8(const ImageView & image, ImageMessage & out)
     throw FrameError("camera 1 colour image: " + std::to_string(image.width) + " x " +
             std::to_string(image.height) + " pixels is too large");
   }
-  const std::uint64_t row_bytes = static_cast<std::uint64_t>(image.width) * layout.channels;
   out.height = image.height;
   out.width = image.width;
   out.step = static_cast<std::uint32_t>(3 * static_cast<std::uint64_t>(image.width));
@@ -59,14 +58,7 @@ void convert_image_to_rgb8(const ImageView & image, ImageMessage & out)
   if (image.width == 0 || image.height == 0) {
     return;
   }
-  if (image.step < row_bytes || image.data == nullptr ||
-    image.size < static_cast<std::uint64_t>(image.step) * image.height)
-  {
-    throw FrameError(
-            "camera 1 colour image: step " + std::to_string(image.step) + " and data of " +
-            std::to_string(image.size) + " bytes do not hold " + std::to_string(image.height) +
-            " rows of " + std::to_string(row_bytes) + " bytes");
-  }
+  require_rows_inside_data(image, static_cast<std::size_t>(layout.channels), "camera 1", "colour image");
   const int rows = static_cast<int>(image.height);
   const int columns = static_cast<int>(image.width);
   // OpenCV only reads the source; the header needs a non-const pointer.

@@ -63,20 +63,7 @@ DepthPixels::DepthPixels(
   if (width_ == 0 || height_ == 0) {
     return;
   }
-  // 64-bit arithmetic: neither product can overflow for 32-bit fields.
-  const std::uint64_t row_bytes = static_cast<std::uint64_t>(width_) * bytes_per_pixel;
-  if (image.step < row_bytes) {
-    throw FrameError(
-            std::string(camera) + " depth image: step " + std::to_string(image.step) +
-            " is shorter than a row of " + std::to_string(width_) + " pixels (" +
-            std::to_string(row_bytes) + " bytes)");
-  }
-  const std::uint64_t needed = static_cast<std::uint64_t>(image.step) * height_;
-  if (image.data == nullptr || image.size < needed) {
-    throw FrameError(
-            std::string(camera) + " depth image: data holds " + std::to_string(image.size) +
-            " bytes, fewer than step x height = " + std::to_string(needed));
-  }
+  require_rows_inside_data(image, bytes_per_pixel, camera, "depth image");
 
   const bool swap = image.is_bigendian != host_is_bigendian();
   if (format == DepthFormat::kMillimetres16 && !swap) {

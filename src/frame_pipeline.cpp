@@ -3,12 +3,25 @@
 
 #include <Eigen/LU>
 
+#include <chrono>
+
 #include "tavrinox_camera_convertor/arm_cloud.hpp"
 #include "tavrinox_camera_convertor/depth_completion.hpp"
 #include "tavrinox_camera_convertor/depth_pixels.hpp"
 
 namespace tavrinox_camera_convertor
 {
+namespace
+{
+
+using SteadyClock = std::chrono::steady_clock;
+
+double milliseconds_between(SteadyClock::time_point start, SteadyClock::time_point end)
+{
+  return std::chrono::duration<double, std::milli>(end - start).count();
+}
+
+}  // namespace
 
 FramePipeline::FramePipeline(const CameraConfig & config)
 : config_(config), arm_to_camera_1_(config.extrinsic_1.inverse())
@@ -18,13 +31,16 @@ FramePipeline::FramePipeline(const CameraConfig & config)
 void FramePipeline::process(
   const DepthPair & depth, const ColorConverter & color, Clock & clock, FrameOutput & output)
 {
+  const SteadyClock::time_point started = SteadyClock::now();
   // Everything that can reject the frame happens before the first publication.
   const DepthPixels depth_1(depth.depth_1, "camera 1", scratch_1_);
   const DepthPixels depth_2(depth.depth_2, "camera 2", scratch_2_);
   reset_depth_image(depth_1.width(), depth_1.height(), depth_image_);
+  const SteadyClock::time_point checked = SteadyClock::now();
 
   write_arm_cloud(depth_1, config_.intrinsics_1, config_.extrinsic_1, metres_, cam1_cloud_.cloud);
   write_arm_cloud(depth_2, config_.intrinsics_2, config_.extrinsic_2, metres_, cam2_cloud_.cloud);
+  const SteadyClock::time_point clouds_done = SteadyClock::now();
 
   // The merged cloud is camera 1's records followed by camera 2's; it is never built as one.
   const pcl::PCLPointCloud2 & arm_1 = cam1_cloud_.cloud;
@@ -32,9 +48,11 @@ void FramePipeline::process(
   project_points_to_depth(arm_1.data.data(), arm_1.width, arm_to_camera_1_, config_.intrinsics_1, depth_image_);
   project_points_to_depth(arm_2.data.data(), arm_2.width, arm_to_camera_1_, config_.intrinsics_1, depth_image_);
   overlay_measured_depth(depth_1, depth_image_);
+  const SteadyClock::time_point completed_at = SteadyClock::now();
 
   const DepthPixels completed(view_of(depth_image_), "completed", scratch_completed_);
   write_arm_cloud(completed, config_.intrinsics_1, config_.extrinsic_1, metres_, converted_cloud_.cloud);
+  const SteadyClock::time_point converted_at = SteadyClock::now();
 
   cam1_cloud_.header.frame_id = config_.arm_frame_id;
   cam1_cloud_.header.stamp = clock.now();
@@ -59,6 +77,12 @@ void FramePipeline::process(
   converted_cloud_.header.frame_id = config_.arm_frame_id;
   converted_cloud_.header.stamp = clock.now();
   output.publish_converted_cloud(converted_cloud_);
+
+  timings_.check_ms = milliseconds_between(started, checked);
+  timings_.camera_clouds_ms = milliseconds_between(checked, clouds_done);
+  timings_.completion_ms = milliseconds_between(clouds_done, completed_at);
+  timings_.converted_cloud_ms = milliseconds_between(completed_at, converted_at);
+  timings_.publish_ms = milliseconds_between(converted_at, SteadyClock::now());
 }
 
 }  // namespace tavrinox_camera_convertor

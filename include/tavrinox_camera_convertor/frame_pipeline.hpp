@@ -20,6 +20,17 @@ struct DepthPair
   ImageView depth_2;
 };
 
+/// Wall time of each stage of the last frame, in milliseconds.
+struct FrameTimings
+{
+  double check_ms = 0.0;            ///< reading and checking both depth images
+  double camera_clouds_ms = 0.0;    ///< back-projection, transform and encoding of both cameras
+  double completion_ms = 0.0;       ///< rendering the merged cloud and laying camera 1's depth over it
+  double converted_cloud_ms = 0.0;  ///< back-projection of the completed image
+  double publish_ms = 0.0;          ///< colour conversion and the five outputs
+  double total_ms() const {return check_ms + camera_clouds_ms + completion_ms + converted_cloud_ms + publish_ms;}
+};
+
 /**
  * @brief The whole per-frame work of the converter, ROS-free.
  *
@@ -44,6 +55,9 @@ public:
    */
   void process(const DepthPair & depth, const ColorConverter & color, Clock & clock, FrameOutput & output);
 
+  /// @brief Stage times of the last frame that reached its end.
+  const FrameTimings & last_timings() const {return timings_;}
+
 private:
   CameraConfig config_;
   Eigen::Matrix4f arm_to_camera_1_;
@@ -56,6 +70,7 @@ private:
   CloudMessage converted_cloud_;
   ImageMessage depth_image_;
   ImageMessage color_image_;
+  FrameTimings timings_;
 };
 
 }  // namespace tavrinox_camera_convertor

@@ -54,4 +54,13 @@ bool host_is_bigendian();
 /// @brief A view of `image`'s fields and bytes, valid while `image` lives unchanged.
 ImageView view_of(const ImageMessage & image);
 
+/**
+ * @brief Checks that every row of `image` lies inside its data.
+ * @param bytes_per_pixel size of one pixel in the image's encoding
+ * @param camera and @p kind name the image in the error text, for example "camera 1" and "depth image"
+ * @throws FrameError when the step is shorter than a row or the data shorter than step x height
+ */
+void require_rows_inside_data(
+  const ImageView & image, std::size_t bytes_per_pixel, std::string_view camera, std::string_view kind);
+
 }  // namespace tavrinox_camera_convertor

@@ -1,0 +1,82 @@
+// Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
+#pragma once
+
+#include <message_filters/subscriber.h>
+#include <message_filters/sync_policies/approximate_time.h>
+#include <message_filters/synchronizer.h>
+#include <pcl/point_cloud.h>
+#include <pcl/point_types.h>
+
+#include <memory>
+#include <string>
+
+#include <rclcpp/rclcpp.hpp>
+#include <sensor_msgs/msg/image.hpp>
+#include <sensor_msgs/msg/point_cloud2.hpp>
+
+#include "tavrinox_camera_convertor/camera_intrinsics.hpp"
+#include "tavrinox_camera_convertor/extrinsic_transform.hpp"
+#include "tavrinox_camera_convertor/frame_pipeline.hpp"
+
+namespace tavrinox_camera_convertor
+{
+
+/// @brief The package's configuration file: its share directory plus "/config/camera_config.yaml".
+std::string config_file_path();
+
+/**
+ * @brief Back-projects a depth image message into a camera-frame cloud.
+ * @throws FrameError when the message is not a readable depth image
+ */
+pcl::PointCloud<pcl::PointXYZ>::Ptr depth_to_cloud(
+  std::shared_ptr<const sensor_msgs::msg::Image> depth, const CameraIntrinsics & intrinsics);
+
+/**
+ * @brief The converter node "Morvanteq": pairs both cameras' images by time and publishes
+ *        the arm-frame clouds, camera 1's completed depth and colour images and the converted cloud.
+ *
+ * All wiring happens in the constructor; a configuration error throws from it.
+ */
+class CameraConvertor : public rclcpp::Node
+{
+public:
+  CameraConvertor();
+  ~CameraConvertor() override;
+
+  CameraConvertor(const CameraConvertor &) = delete;
+  CameraConvertor & operator=(const CameraConvertor &) = delete;
+
+private:
+  using Image = sensor_msgs::msg::Image;
+  using PointCloud2 = sensor_msgs::msg::PointCloud2;
+  using SyncPolicy = message_filters::sync_policies::ApproximateTime<Image, Image, Image, Image>;
+
+  /// @brief Reads the configuration, prints the matrices, subscribes and wires the synchronizer.
+  void InitializeParams();
+
+  /// @brief Runs one paired set through the pipeline; a failing frame is logged, never fatal.
+  void synced_callback(
+    std::shared_ptr<const Image> rgb_1, std::shared_ptr<const Image> depth_1,
+    std::shared_ptr<const Image> rgb_2, std::shared_ptr<const Image> depth_2);
+
+  std::string arm_frame_id_;
+  CameraIntrinsics intrinsics_1_;
+  CameraIntrinsics intrinsics_2_;
+  ExtrinsicTransform extrinsic_1_;
+  ExtrinsicTransform extrinsic_2_;
+  message_filters::Subscriber<Image, rclcpp::Node> depth_sub_1_;
+  message_filters::Subscriber<Image, rclcpp::Node> rgb_sub_1_;
+  message_filters::Subscriber<Image, rclcpp::Node> depth_sub_2_;
+  message_filters::Subscriber<Image, rclcpp::Node> rgb_sub_2_;
+  std::shared_ptr<message_filters::Synchronizer<SyncPolicy>> sync_;
+  rclcpp::Publisher<Image>::SharedPtr color_image_pub_;
+  rclcpp::Publisher<Image>::SharedPtr depth_image_pub_;
+  rclcpp::Publisher<PointCloud2>::SharedPtr converted_cloud_pub_;
+  rclcpp::Publisher<PointCloud2>::SharedPtr cam1_cloud_pub_;
+  rclcpp::Publisher<PointCloud2>::SharedPtr cam2_cloud_pub_;
+
+  std::unique_ptr<FramePipeline> pipeline_;
+  rclcpp::Clock error_log_clock_{RCL_STEADY_TIME};
+};
+
+}  // namespace tavrinox_camera_convertor

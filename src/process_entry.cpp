@@ -1,0 +1,59 @@
+// Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
+#include "tavrinox_camera_convertor/process_entry.hpp"
+
+#include <chrono>
+#include <exception>
+#include <memory>
+#include <string>
+
+#include <rclcpp/rclcpp.hpp>
+
+#include "tavrinox_camera_convertor/camera_convertor.hpp"
+
+namespace tavrinox_camera_convertor
+{
+namespace
+{
+
+std::string describe_config_path()
+{
+  try {
+    return config_file_path();
+  } catch (const std::exception & error) {
+    return std::string("not found: ") + error.what();
+  }
+}
+
+}  // namespace
+
+int run_camera_convertor(int argc, char ** argv)
+{
+  {
+    const rclcpp::InitOptions init_options(rcutils_get_default_allocator());
+    rclcpp::init(argc, argv, init_options, rclcpp::SignalHandlerOptions::All);
+  }
+
+  std::shared_ptr<CameraConvertor> node;
+  try {
+    node = std::make_shared<CameraConvertor>();
+  } catch (const std::exception & error) {
+    // A bad configuration is a user error: say what and where, and end cleanly.
+    RCLCPP_FATAL(
+      rclcpp::get_logger("Morvanteq"), "Cannot start: %s (configuration file: %s)", error.what(),
+      describe_config_path().c_str());
+    rclcpp::shutdown(nullptr, "user called rclcpp::shutdown()");
+    return 1;
+  }
+
+  {
+    rclcpp::executors::MultiThreadedExecutor executor(
+      rclcpp::ExecutorOptions(), 4, false, std::chrono::nanoseconds(-1));
+    executor.add_node(node, true);
+    executor.spin();
+    rclcpp::shutdown(nullptr, "user called rclcpp::shutdown()");
+  }
+  node.reset();
+  return 0;
+}
+
+}  // namespace tavrinox_camera_convertor
