@@ -14,6 +14,28 @@ namespace tavrinox_camera_convertor
 namespace
 {
 
+/// Renders each batch of arm-frame records into camera 1's image as soon as it is made.
+class DepthImageRenderer : public RecordObserver
+{
+public:
+  DepthImageRenderer(
+    const Eigen::Matrix4f & arm_to_camera, const CameraIntrinsics & intrinsics, const DepthPixels & measured,
+    ImageMessage & image)
+  : arm_to_camera_(arm_to_camera), intrinsics_(intrinsics), measured_(measured), image_(image)
+  {
+  }
+  void observe(const std::uint8_t * records, std::size_t count) override
+  {
+    project_points_to_depth(records, count, arm_to_camera_, intrinsics_, image_, &measured_);
+  }
+
+private:
+  const Eigen::Matrix4f & arm_to_camera_;
+  const CameraIntrinsics & intrinsics_;
+  const DepthPixels & measured_;
+  ImageMessage & image_;
+};
+
 using SteadyClock = std::chrono::steady_clock;
 
 double milliseconds_between(SteadyClock::time_point start, SteadyClock::time_point end)
@@ -35,23 +57,20 @@ void FramePipeline::process(
   // Everything that can reject the frame happens before the first publication.
   const DepthPixels depth_1(depth.depth_1, "camera 1", scratch_1_);
   const DepthPixels depth_2(depth.depth_2, "camera 2", scratch_2_);
-  reset_depth_image(depth_1.width(), depth_1.height(), depth_image_);
+  // Camera 1's measurement is in place from the start and projections fill only its holes:
+  // the same image as rendering everything and laying the measurement over it.
+  start_from_measured_depth(depth_1, depth_image_);
   const SteadyClock::time_point checked = SteadyClock::now();
 
-  write_arm_cloud(depth_1, config_.intrinsics_1, config_.extrinsic_1, metres_, cam1_cloud_.cloud);
-  write_arm_cloud(depth_2, config_.intrinsics_2, config_.extrinsic_2, metres_, cam2_cloud_.cloud);
-  const SteadyClock::time_point clouds_done = SteadyClock::now();
-
-  // The merged cloud is camera 1's records followed by camera 2's; it is never built as one.
-  const pcl::PCLPointCloud2 & arm_1 = cam1_cloud_.cloud;
-  const pcl::PCLPointCloud2 & arm_2 = cam2_cloud_.cloud;
-  project_points_to_depth(arm_1.data.data(), arm_1.width, arm_to_camera_1_, config_.intrinsics_1, depth_image_);
-  project_points_to_depth(arm_2.data.data(), arm_2.width, arm_to_camera_1_, config_.intrinsics_1, depth_image_);
-  overlay_measured_depth(depth_1, depth_image_);
+  // The merged cloud (camera 1's records, then camera 2's) is rendered while it is written,
+  // row by row, and never built as one cloud.
+  DepthImageRenderer renderer(arm_to_camera_1_, config_.intrinsics_1, depth_1, depth_image_);
+  clouds_.write(depth_1, config_.intrinsics_1, config_.extrinsic_1, cam1_cloud_.cloud, &renderer);
+  clouds_.write(depth_2, config_.intrinsics_2, config_.extrinsic_2, cam2_cloud_.cloud, &renderer);
   const SteadyClock::time_point completed_at = SteadyClock::now();
 
   const DepthPixels completed(view_of(depth_image_), "completed", scratch_completed_);
-  write_arm_cloud(completed, config_.intrinsics_1, config_.extrinsic_1, metres_, converted_cloud_.cloud);
+  clouds_.write(completed, config_.intrinsics_1, config_.extrinsic_1, converted_cloud_.cloud);
   const SteadyClock::time_point converted_at = SteadyClock::now();
 
   cam1_cloud_.header.frame_id = config_.arm_frame_id;
@@ -79,8 +98,7 @@ void FramePipeline::process(
   output.publish_converted_cloud(converted_cloud_);
 
   timings_.check_ms = milliseconds_between(started, checked);
-  timings_.camera_clouds_ms = milliseconds_between(checked, clouds_done);
-  timings_.completion_ms = milliseconds_between(clouds_done, completed_at);
+  timings_.clouds_and_completion_ms = milliseconds_between(checked, completed_at);
   timings_.converted_cloud_ms = milliseconds_between(completed_at, converted_at);
   timings_.publish_ms = milliseconds_between(converted_at, SteadyClock::now());
 }

@@ -87,7 +87,7 @@ TEST(ArmCloud, FusedPassEqualsBackProjectionThenPclTransformThenEncoding)
 
   std::vector<std::uint16_t> scratch;
   pcl::PCLPointCloud2 fused;
-  write_arm_cloud(DepthPixels(view_of(image), "camera 1", scratch), k, e, MillimetreTable(), fused);
+  ArmCloudWriter().write(DepthPixels(view_of(image), "camera 1", scratch), k, e, fused);
   EXPECT_EQ(fused.width, expected.width);
   EXPECT_EQ(fused.row_step, expected.row_step);
   EXPECT_EQ(fused.data, expected.data);

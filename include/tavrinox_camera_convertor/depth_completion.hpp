@@ -47,10 +47,19 @@ void reset_depth_image(std::uint32_t width, std::uint32_t height, ImageMessage &
  * of the camera (Z <= 0 or NaN) or whose depth does not fit 1..65535 mm are skipped, so a
  * projection never erases depth and never wraps.
  * @param arm_to_camera the inverse of camera 1's extrinsic transform
+ * @param holes_of if given (camera 1's measured depth, of the image's size), only its zero
+ *        pixels are written: with an image started by start_from_measured_depth this gives
+ *        the same completed image as rendering first and overlaying the measurement after
  */
 void project_points_to_depth(
   const std::uint8_t * records, std::size_t count, const Eigen::Matrix4f & arm_to_camera,
-  const CameraIntrinsics & intrinsics, ImageMessage & image);
+  const CameraIntrinsics & intrinsics, ImageMessage & image, const DepthPixels * holes_of = nullptr);
+
+/**
+ * @brief Makes `image` a packed "16UC1" copy of camera 1's measured depth, reusing its buffer.
+ * @throws FrameError when a row of that width does not fit a 32-bit step
+ */
+void start_from_measured_depth(const DepthPixels & measured, ImageMessage & image);
 
 /// @brief project_points_to_depth over a cloud's points, in the cloud's order.
 void project_cloud_to_depth(

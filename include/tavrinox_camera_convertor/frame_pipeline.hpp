@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "tavrinox_camera_convertor/back_projection.hpp"
+#include "tavrinox_camera_convertor/arm_cloud.hpp"
 #include "tavrinox_camera_convertor/camera_config.hpp"
 #include "tavrinox_camera_convertor/cloud_encoding.hpp"
 #include "tavrinox_camera_convertor/frame_output.hpp"
@@ -23,12 +23,11 @@ struct DepthPair
 /// Wall time of each stage of the last frame, in milliseconds.
 struct FrameTimings
 {
-  double check_ms = 0.0;            ///< reading and checking both depth images
-  double camera_clouds_ms = 0.0;    ///< back-projection, transform and encoding of both cameras
-  double completion_ms = 0.0;       ///< rendering the merged cloud and laying camera 1's depth over it
-  double converted_cloud_ms = 0.0;  ///< back-projection of the completed image
-  double publish_ms = 0.0;          ///< colour conversion and the five outputs
-  double total_ms() const {return check_ms + camera_clouds_ms + completion_ms + converted_cloud_ms + publish_ms;}
+  double check_ms = 0.0;                   ///< reading and checking both depth images
+  double clouds_and_completion_ms = 0.0;   ///< both cameras' clouds, rendered into camera 1's holes as made
+  double converted_cloud_ms = 0.0;         ///< back-projection of the completed image
+  double publish_ms = 0.0;                 ///< colour conversion and the five outputs
+  double total_ms() const {return check_ms + clouds_and_completion_ms + converted_cloud_ms + publish_ms;}
 };
 
 /**
@@ -61,7 +60,7 @@ public:
 private:
   CameraConfig config_;
   Eigen::Matrix4f arm_to_camera_1_;
-  MillimetreTable metres_;
+  ArmCloudWriter clouds_;
   std::vector<std::uint16_t> scratch_1_;
   std::vector<std::uint16_t> scratch_2_;
   std::vector<std::uint16_t> scratch_completed_;

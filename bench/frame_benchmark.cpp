@@ -1,0 +1,401 @@
+// Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
+// Times the whole frame against the step-by-step library path and against the memory floor
+// (copying exactly the bytes a frame must write), after checking that both paths agree bit
+// for bit. Generated frames at 640 x 480 and 1280 x 720, or the user's own frame files.
+#include <opencv2/imgcodecs.hpp>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <new>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "literal_pipeline.hpp"
+#include "tavrinox_camera_convertor/camera_config.hpp"
+#include "tavrinox_camera_convertor/color_conversion.hpp"
+#include "tavrinox_camera_convertor/frame_pipeline.hpp"
+
+namespace
+{
+
+// Heap traffic of the process, so the benchmark can show that a steady frame allocates nothing new.
+std::atomic<std::size_t> g_heap_bytes{0};
+
+}  // namespace
+
+void * operator new(std::size_t size)
+{
+  g_heap_bytes.fetch_add(size, std::memory_order_relaxed);
+  if (void * memory = std::malloc(size == 0 ? 1 : size)) {
+    return memory;
+  }
+  throw std::bad_alloc();
+}
+void operator delete(void * memory) noexcept {std::free(memory);}
+void operator delete(void * memory, std::size_t) noexcept {std::free(memory);}
+
+namespace tavrinox_camera_convertor::bench
+{
+namespace
+{
+
+using SteadyClock = std::chrono::steady_clock;
+
+struct FrameSet
+{
+  std::string name;
+  CameraConfig config;
+  ImageMessage depth_1;
+  ImageMessage depth_2;
+  ImageMessage rgb_1;
+};
+
+/// Discards the outputs but keeps the compiler from proving them unused.
+class DiscardingOutput : public FrameOutput
+{
+public:
+  void publish_cam1_cloud(CloudMessage & message) override {touch(message.cloud.data);}
+  void publish_cam2_cloud(CloudMessage & message) override {touch(message.cloud.data);}
+  void publish_depth_image(ImageMessage & message) override {touch(message.data);}
+  void publish_color_image(ImageMessage & message) override {touch(message.data);}
+  void publish_converted_cloud(CloudMessage & message) override {touch(message.cloud.data);}
+  std::size_t checksum = 0;
+
+private:
+  void touch(const std::vector<std::uint8_t> & data) {checksum += data.size() + (data.empty() ? 0 : data.back());}
+};
+
+/// Keeps the five outputs of the last frame, for the comparison with the literal path.
+class KeepingOutput : public FrameOutput
+{
+public:
+  void publish_cam1_cloud(CloudMessage & message) override {cam1 = message.cloud;}
+  void publish_cam2_cloud(CloudMessage & message) override {cam2 = message.cloud;}
+  void publish_depth_image(ImageMessage & message) override {depth = message;}
+  void publish_color_image(ImageMessage & message) override {color = message;}
+  void publish_converted_cloud(CloudMessage & message) override {converted = message.cloud;}
+  pcl::PCLPointCloud2 cam1, cam2, converted;
+  ImageMessage depth, color;
+};
+
+class ZeroClock : public Clock
+{
+public:
+  Stamp now() override {return {};}
+};
+
+ImageMessage depth_message(std::uint32_t width, std::uint32_t height, const std::vector<std::uint16_t> & mm)
+{
+  ImageMessage image;
+  image.width = width;
+  image.height = height;
+  image.encoding = "16UC1";
+  image.step = 2 * width;
+  image.data.resize(mm.size() * 2);
+  std::memcpy(image.data.data(), mm.data(), image.data.size());
+  return image;
+}
+
+/// A tilted, rippled surface 0.8 to 1.6 m away; with holes, ~30 % of the pixels are zero in blobs.
+std::vector<std::uint16_t> synthetic_depth(std::uint32_t width, std::uint32_t height, bool holes, unsigned seed)
+{
+  std::vector<std::uint16_t> mm(static_cast<std::size_t>(width) * height);
+  for (std::uint32_t i = 0; i < height; ++i) {
+    for (std::uint32_t j = 0; j < width; ++j) {
+      const double surface = 800.0 + 600.0 * i / height + 40.0 * std::sin(j * 0.05) * std::cos(i * 0.04);
+      mm[static_cast<std::size_t>(i) * width + j] = static_cast<std::uint16_t>(surface);
+    }
+  }
+  if (holes) {
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<std::uint32_t> column(0, width - 1), row(0, height - 1);
+    const double blob_radius = width / 40.0;
+    std::size_t zeros = 0;
+    while (zeros < mm.size() * 3 / 10) {
+      const int cj = static_cast<int>(column(random)), ci = static_cast<int>(row(random));
+      const int r = static_cast<int>(blob_radius * (0.5 + (random() % 100) / 100.0));
+      for (int di = -r; di <= r; ++di) {
+        for (int dj = -r; dj <= r; ++dj) {
+          const int i = ci + di, j = cj + dj;
+          if (di * di + dj * dj > r * r || i < 0 || j < 0 || i >= static_cast<int>(height) || j >= static_cast<int>(width)) {
+            continue;
+          }
+          std::uint16_t & value = mm[static_cast<std::size_t>(i) * width + j];
+          zeros += value != 0;
+          value = 0;
+        }
+      }
+    }
+  }
+  return mm;
+}
+
+FrameSet generated_frame(const CameraConfig & base, std::uint32_t width, std::uint32_t height, bool holes)
+{
+  FrameSet frame;
+  frame.name = std::to_string(width) + "x" + std::to_string(height) + (holes ? "_holes" : "_full");
+  frame.config = base;
+  // The configured intrinsics are for 640 x 480; scale them with the image.
+  const float scale = width / 640.0f;
+  for (CameraIntrinsics * k : {&frame.config.intrinsics_1, &frame.config.intrinsics_2}) {
+    k->fx *= scale;
+    k->fy *= scale;
+    k->cx = (k->cx + 0.5f) * scale - 0.5f;
+    k->cy = (k->cy + 0.5f) * (height / 480.0f) - 0.5f;
+  }
+  frame.depth_1 = depth_message(width, height, synthetic_depth(width, height, holes, 1));
+  frame.depth_2 = depth_message(width, height, synthetic_depth(width, height, holes, 2));
+  frame.rgb_1.width = width;
+  frame.rgb_1.height = height;
+  frame.rgb_1.encoding = "bgr8";
+  frame.rgb_1.step = 3 * width;
+  frame.rgb_1.data.resize(static_cast<std::size_t>(3) * width * height);
+  for (std::size_t k = 0; k < frame.rgb_1.data.size(); ++k) {
+    frame.rgb_1.data[k] = static_cast<std::uint8_t>(k * 7 + k / 1931);
+  }
+  return frame;
+}
+
+ImageMessage read_image(const std::string & path, int flags, const char * what)
+{
+  const cv::Mat image = cv::imread(path, flags);
+  if (image.empty()) {
+    throw std::runtime_error(path + ": cannot read " + std::string(what));
+  }
+  ImageMessage message;
+  message.width = static_cast<std::uint32_t>(image.cols);
+  message.height = static_cast<std::uint32_t>(image.rows);
+  message.step = static_cast<std::uint32_t>(image.cols * image.elemSize());
+  if (image.type() == CV_16UC1) {
+    message.encoding = "16UC1";
+  } else if (image.type() == CV_8UC3) {
+    message.encoding = "bgr8";
+  } else {
+    throw std::runtime_error(path + ": not a " + std::string(what));
+  }
+  message.data.resize(static_cast<std::size_t>(message.step) * message.height);
+  for (int row = 0; row < image.rows; ++row) {
+    std::memcpy(message.data.data() + static_cast<std::size_t>(row) * message.step, image.ptr(row), message.step);
+  }
+  return message;
+}
+
+struct Statistics
+{
+  double median_ms = 0.0;
+  double min_ms = 0.0;
+};
+
+Statistics statistics(std::vector<double> samples)
+{
+  std::sort(samples.begin(), samples.end());
+  return {samples[samples.size() / 2], samples.front()};
+}
+
+template<typename Work>
+std::vector<double> time_runs(int runs, Work && work)
+{
+  std::vector<double> samples;
+  samples.reserve(static_cast<std::size_t>(runs));
+  for (int run = 0; run < runs; ++run) {
+    const SteadyClock::time_point start = SteadyClock::now();
+    work();
+    samples.push_back(std::chrono::duration<double, std::milli>(SteadyClock::now() - start).count());
+  }
+  return samples;
+}
+
+bool same_cloud(const pcl::PCLPointCloud2 & a, const pcl::PCLPointCloud2 & b)
+{
+  return a.width == b.width && a.height == b.height && a.row_step == b.row_step && a.point_step == b.point_step &&
+         a.is_dense == b.is_dense && a.is_bigendian == b.is_bigendian && a.fields.size() == b.fields.size() &&
+         a.data == b.data;
+}
+
+bool same_image(const ImageMessage & a, const ImageMessage & b)
+{
+  return a.width == b.width && a.height == b.height && a.step == b.step && a.encoding == b.encoding &&
+         a.is_bigendian == b.is_bigendian && a.data == b.data;
+}
+
+/// Times one frame set and prints its block and its machine-readable line; returns whether outputs agreed.
+bool run_case(const FrameSet & frame, int runs)
+{
+  const DepthPair depth{view_of(frame.depth_1), view_of(frame.depth_2)};
+  const ImageViewColorConverter color(view_of(frame.rgb_1));
+  ZeroClock clock;
+
+  FramePipeline pipeline(frame.config);
+  KeepingOutput kept;
+  pipeline.process(depth, color, clock, kept);
+  const literal::LiteralFrame expected =
+    literal::run_literal_frame(frame.config, depth.depth_1, depth.depth_2, view_of(frame.rgb_1));
+  const bool identical = same_cloud(kept.cam1, expected.cam1_cloud) && same_cloud(kept.cam2, expected.cam2_cloud) &&
+    same_image(kept.depth, expected.depth_image) && same_image(kept.color, expected.color_image) &&
+    same_cloud(kept.converted, expected.converted_cloud);
+
+  // The bytes the frame must write: 16 per output point, plus both images.
+  const std::size_t output_bytes = kept.cam1.data.size() + kept.cam2.data.size() + kept.converted.data.size() +
+    kept.depth.data.size() + kept.color.data.size();
+  std::vector<std::uint8_t> floor_source(output_bytes, 1), floor_target(output_bytes, 0);
+
+  DiscardingOutput discard;
+  for (int warm_up = 0; warm_up < 3; ++warm_up) {
+    pipeline.process(depth, color, clock, discard);
+  }
+  std::vector<FrameTimings> stages;
+  stages.reserve(static_cast<std::size_t>(runs));
+  std::size_t frame_heap_bytes = 0;
+  const std::vector<double> frame_ms = time_runs(runs, [&] {
+      const std::size_t heap_before = g_heap_bytes.load(std::memory_order_relaxed);
+      pipeline.process(depth, color, clock, discard);
+      frame_heap_bytes += g_heap_bytes.load(std::memory_order_relaxed) - heap_before;
+      stages.push_back(pipeline.last_timings());
+    });
+  const double heap_per_frame = static_cast<double>(frame_heap_bytes) / runs;
+  const std::vector<double> literal_ms = time_runs(std::max(3, runs / 3), [&] {
+      const literal::LiteralFrame result =
+        literal::run_literal_frame(frame.config, depth.depth_1, depth.depth_2, view_of(frame.rgb_1));
+      discard.checksum += result.converted_cloud.data.size();
+    });
+  const std::vector<double> floor_ms = time_runs(runs, [&] {
+      std::memcpy(floor_target.data(), floor_source.data(), output_bytes);
+      discard.checksum += floor_target[output_bytes / 2];
+    });
+
+  const Statistics fast = statistics(frame_ms);
+  const Statistics literal_stats = statistics(literal_ms);
+  const Statistics floor_stats = statistics(floor_ms);
+  auto stage_median = [&](double FrameTimings::* field) {
+      std::vector<double> values;
+      for (const FrameTimings & t : stages) {
+        values.push_back(t.*field);
+      }
+      return statistics(values).median_ms;
+    };
+
+  std::printf("\n%s: %u x %u and %u x %u, %zu + %zu + %zu points, %.1f MB written per frame\n",
+    frame.name.c_str(), frame.depth_1.width, frame.depth_1.height, frame.depth_2.width, frame.depth_2.height,
+    kept.cam1.data.size() / 16, kept.cam2.data.size() / 16, kept.converted.data.size() / 16, output_bytes / 1e6);
+  std::printf("  pipeline   median %8.3f ms   min %8.3f ms\n", fast.median_ms, fast.min_ms);
+  std::printf("    stages   check %.3f  clouds and completion %.3f  converted cloud %.3f  publish %.3f ms\n",
+    stage_median(&FrameTimings::check_ms), stage_median(&FrameTimings::clouds_and_completion_ms),
+    stage_median(&FrameTimings::converted_cloud_ms), stage_median(&FrameTimings::publish_ms));
+  std::printf("  literal    median %8.3f ms   min %8.3f ms\n", literal_stats.median_ms, literal_stats.min_ms);
+  std::printf("  floor      median %8.3f ms   min %8.3f ms\n", floor_stats.median_ms, floor_stats.min_ms);
+  std::printf("  speed-up over literal %.2fx, ratio to floor %.2fx, heap %.0f bytes per frame, identical: %s\n",
+    literal_stats.median_ms / fast.median_ms, fast.median_ms / floor_stats.median_ms, heap_per_frame,
+    identical ? "yes" : "NO");
+  std::printf(
+    "case=%s frame_ms_median=%.3f frame_ms_min=%.3f literal_ms_median=%.3f floor_ms_median=%.3f speedup=%.2f "
+    "floor_ratio=%.2f heap_bytes_per_frame=%.0f identical=%s\n",
+    frame.name.c_str(), fast.median_ms, fast.min_ms, literal_stats.median_ms, floor_stats.median_ms,
+    literal_stats.median_ms / fast.median_ms, fast.median_ms / floor_stats.median_ms, heap_per_frame,
+    identical ? "yes" : "no");
+  std::fflush(stdout);
+  return identical;
+}
+
+struct Options
+{
+  std::string config = TAVRINOX_DEFAULT_CONFIG;
+  std::string depth1, depth2, rgb1;
+  int runs = 30;
+  std::string only_case;  ///< run just this case, for profiling
+};
+
+Options parse(int argc, char ** argv)
+{
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&]() -> std::string {
+        if (i + 1 >= argc) {
+          throw std::runtime_error("option " + arg + " needs a value");
+        }
+        return argv[++i];
+      };
+    if (arg == "--config") {
+      options.config = value();
+    } else if (arg == "--depth1") {
+      options.depth1 = value();
+    } else if (arg == "--depth2") {
+      options.depth2 = value();
+    } else if (arg == "--rgb1") {
+      options.rgb1 = value();
+    } else if (arg == "--case") {
+      options.only_case = value();
+    } else if (arg == "--runs") {
+      options.runs = std::max(3, std::stoi(value()));
+    } else {
+      throw std::runtime_error(
+              "unknown option " + arg +
+              "\nusage: tavrinox_frame_benchmark [--runs N] [--case NAME] [--config FILE --depth1 FILE --depth2 FILE --rgb1 FILE]");
+    }
+  }
+  const bool any_file = !options.depth1.empty() || !options.depth2.empty() || !options.rgb1.empty();
+  if (any_file && (options.depth1.empty() || options.depth2.empty() || options.rgb1.empty())) {
+    throw std::runtime_error("own frames need all of --depth1, --depth2 and --rgb1");
+  }
+  return options;
+}
+
+int run(int argc, char ** argv)
+{
+  const Options options = parse(argc, argv);
+  const CameraConfig config = load_camera_config(options.config, std::cout);
+  std::vector<FrameSet> frames;
+  if (!options.depth1.empty()) {
+    FrameSet own;
+    own.name = "own_frame";
+    own.config = config;
+    own.depth_1 = read_image(options.depth1, cv::IMREAD_UNCHANGED, "16-bit depth image");
+    own.depth_2 = read_image(options.depth2, cv::IMREAD_UNCHANGED, "16-bit depth image");
+    own.rgb_1 = read_image(options.rgb1, cv::IMREAD_COLOR, "colour image");
+    if (own.depth_1.encoding != "16UC1" || own.depth_2.encoding != "16UC1") {
+      throw std::runtime_error("depth files must be single-channel 16-bit PNG");
+    }
+    frames.push_back(std::move(own));
+  } else {
+    for (const auto & [width, height] : {std::pair{640u, 480u}, std::pair{1280u, 720u}}) {
+      for (const bool holes : {false, true}) {
+        frames.push_back(generated_frame(config, width, height, holes));
+      }
+    }
+  }
+  std::printf("single thread, %d timed frames per case after 3 warm-up frames\n", options.runs);
+  bool all_identical = true;
+  for (const FrameSet & frame : frames) {
+    if (!options.only_case.empty() && frame.name != options.only_case) {
+      continue;
+    }
+    all_identical = run_case(frame, options.runs) && all_identical;
+  }
+  if (!all_identical) {
+    std::fprintf(stderr, "FAILED: the pipeline's outputs differ from the literal path\n");
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+}  // namespace tavrinox_camera_convertor::bench
+
+int main(int argc, char ** argv)
+{
+  try {
+    return tavrinox_camera_convertor::bench::run(argc, argv);
+  } catch (const std::exception & error) {
+    std::fprintf(stderr, "error: %s\n", error.what());
+    return 2;
+  }
+}
