@@ -1,0 +1,172 @@
+// Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
+// The real node executable as a child process, with its own configuration found through the
+// ament index, its own ROS domain, loopback-only Cyclone DDS, and its output in a file.
+#pragma once
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char ** environ;
+
+namespace tavrinox_camera_convertor::test
+{
+
+/// A prefix that the ament index knows as this package's install: config file plus index marker.
+class TemporaryPackagePrefix
+{
+public:
+  /// @param config the configuration text, or nothing to leave the file out
+  explicit TemporaryPackagePrefix(const std::string * config)
+  {
+    char pattern[] = "/tmp/tavrinox_prefix_XXXXXX";
+    if (mkdtemp(pattern) == nullptr) {
+      throw std::runtime_error("cannot create a temporary prefix");
+    }
+    root_ = pattern;
+    const std::filesystem::path share = root_ / "share" / "tavrinox_camera_convertor" / "config";
+    std::filesystem::create_directories(share);
+    const std::filesystem::path index = root_ / "share" / "ament_index" / "resource_index" / "packages";
+    std::filesystem::create_directories(index);
+    std::ofstream(index / "tavrinox_camera_convertor").flush();
+    if (config != nullptr) {
+      std::ofstream(share / "camera_config.yaml") << *config;
+    }
+  }
+  ~TemporaryPackagePrefix() {std::filesystem::remove_all(root_);}
+  TemporaryPackagePrefix(const TemporaryPackagePrefix &) = delete;
+  TemporaryPackagePrefix & operator=(const TemporaryPackagePrefix &) = delete;
+
+  std::string path() const {return root_.string();}
+  std::string config_path() const {return (root_ / "share" / "tavrinox_camera_convertor" / "config" / "camera_config.yaml").string();}
+
+private:
+  std::filesystem::path root_;
+};
+
+/// The node, started with `prefix` first on AMENT_PREFIX_PATH, in ROS domain `domain_id`.
+class NodeProcess
+{
+public:
+  NodeProcess(const std::string & executable, const TemporaryPackagePrefix & prefix, int domain_id)
+  : log_path_(prefix.path() + "/node.log")
+  {
+    std::map<std::string, std::string> environment;
+    for (char ** entry = environ; *entry != nullptr; ++entry) {
+      const std::string text = *entry;
+      const auto equals = text.find('=');
+      environment[text.substr(0, equals)] = equals == std::string::npos ? "" : text.substr(equals + 1);
+    }
+    const std::string ament = environment.count("AMENT_PREFIX_PATH") ? environment["AMENT_PREFIX_PATH"] : "";
+    environment["AMENT_PREFIX_PATH"] = prefix.path() + (ament.empty() ? "" : ":" + ament);
+    environment["ROS_DOMAIN_ID"] = std::to_string(domain_id);
+    environment["ROS_LOCALHOST_ONLY"] = "1";
+    environment.erase("CYCLONEDDS_URI");
+    environment["RMW_IMPLEMENTATION"] = "rmw_cyclonedds_cpp";
+    environment["RCUTILS_LOGGING_BUFFERED_STREAM"] = "0";
+    std::vector<std::string> flat;
+    for (const auto & [key, value] : environment) {
+      flat.push_back(key + "=" + value);
+    }
+    std::vector<char *> envp;
+    for (auto & text : flat) {
+      envp.push_back(text.data());
+    }
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    std::string program = executable;
+    char * argv[] = {program.data(), nullptr};
+    const int failed = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) {
+      throw std::runtime_error("cannot start " + executable);
+    }
+  }
+
+  ~NodeProcess()
+  {
+    if (pid_ > 0 && !exited_) {
+      kill(pid_, SIGKILL);
+      int status = 0;
+      waitpid(pid_, &status, 0);
+    }
+  }
+  NodeProcess(const NodeProcess &) = delete;
+  NodeProcess & operator=(const NodeProcess &) = delete;
+
+  /// @brief Everything the node printed so far.
+  std::string output() const
+  {
+    std::ifstream in(log_path_);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
+  /// @brief Waits until the output contains `text`; false on timeout or exit.
+  bool wait_for_output(const std::string & text, std::chrono::seconds timeout) const
+  {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (output().find(text) != std::string::npos) {
+        return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+  }
+
+  void signal(int number) const {kill(pid_, number);}
+
+  /// @brief Still running?
+  bool running()
+  {
+    if (exited_) {
+      return false;
+    }
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+      exited_ = true;
+      status_ = status;
+    }
+    return !exited_;
+  }
+
+  /// @brief The exit status once the process ended, or -1 after `timeout`; a signal death gives 128 + signal.
+  int wait_for_exit(std::chrono::seconds timeout)
+  {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (running()) {
+      if (std::chrono::steady_clock::now() >= deadline) {
+        return -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
+  }
+
+private:
+  std::string log_path_;
+  pid_t pid_ = -1;
+  bool exited_ = false;
+  int status_ = 0;
+};
+
+}  // namespace tavrinox_camera_convertor::test
