@@ -51,6 +51,8 @@ void convert_image_to_rgb8(const ImageView & image, ImageMessage & out)
     throw FrameError("camera 1 colour image: " + std::to_string(image.width) + " x " +
             std::to_string(image.height) + " pixels is too large");
   }
+  // Checked before the output is sized: a header may claim far more pixels than its data holds.
+  require_rows_inside_data(image, static_cast<std::size_t>(layout.channels), "camera 1", "colour image");
   out.height = image.height;
   out.width = image.width;
   out.step = static_cast<std::uint32_t>(3 * static_cast<std::uint64_t>(image.width));
@@ -58,7 +60,6 @@ void convert_image_to_rgb8(const ImageView & image, ImageMessage & out)
   if (image.width == 0 || image.height == 0) {
     return;
   }
-  require_rows_inside_data(image, static_cast<std::size_t>(layout.channels), "camera 1", "colour image");
   const int rows = static_cast<int>(image.height);
   const int columns = static_cast<int>(image.width);
   // OpenCV only reads the source; the header needs a non-const pointer.
