@@ -2,6 +2,8 @@
 # The launch file starts the installed node: its start-up lines appear, and SIGINT ends it.
 # Usage: test_launch.sh INSTALL_PREFIX
 set -u
+# Job control gives the background launch its own process group and the default SIGINT handling.
+set -m
 prefix="$1"
 log="$(mktemp)"
 trap 'rm -f "${log}"' EXIT
