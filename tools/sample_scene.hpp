@@ -10,7 +10,7 @@ namespace tavrinox_camera_convertor
 {
 
 /// Camera 1 measures nothing farther than this along its optical axis.
-inline constexpr std::uint16_t kSampleCamera1MaxRangeMm = 2000;
+inline constexpr std::uint16_t kSampleCamera1MaxRangeMm = 1800;
 
 /// One frame set of the generated tabletop, as both cameras would deliver it.
 struct SampleScene
