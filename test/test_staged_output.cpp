@@ -1,0 +1,141 @@
+// Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "runner_error.hpp"
+#include "staged_output.hpp"
+
+namespace tavrinox_camera_convertor
+{
+namespace
+{
+
+namespace fs = std::filesystem;
+
+/// Gives each test an empty directory of its own, removed after a test that passed.
+class StagedOutputTest : public ::testing::Test
+{
+protected:
+  void SetUp() override
+  {
+    const ::testing::TestInfo * test = ::testing::UnitTest::GetInstance()->current_test_info();
+    root_ = fs::path(::testing::TempDir()) / ("staged_" + std::string(test->name()) + "_" + std::to_string(getpid()));
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+  }
+  void TearDown() override
+  {
+    if (!HasFailure()) {
+      fs::remove_all(root_);
+    }
+  }
+  fs::path fresh_directory() const {return root_;}
+
+private:
+  fs::path root_;
+};
+
+void write_text(const fs::path & path, const std::string & text)
+{
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string read_text(const fs::path & path)
+{
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+/// Every file below `directory`, relative to it, in sorted order.
+std::vector<std::string> files_below(const fs::path & directory)
+{
+  std::vector<std::string> names;
+  for (const fs::directory_entry & entry : fs::recursive_directory_iterator(directory)) {
+    if (entry.is_regular_file()) {
+      names.push_back(fs::relative(entry.path(), directory).string());
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(StagedOutputTest, FilesAppearOnlyOnCommitAndUnderTheirFinalNames)
+{
+  const fs::path out = fresh_directory() / "out";
+  StagedOutput staged(out);
+  const StagedOutput::File cloud = staged.stage("cloud.pcd");
+  const StagedOutput::File input = staged.stage("inputs/depth1.png");
+  EXPECT_EQ(input.final_path, (out / "inputs" / "depth1.png").string());
+  write_text(cloud.temporary, "cloud");
+  write_text(input.temporary, "depth");
+  EXPECT_FALSE(fs::exists(cloud.final_path));
+  EXPECT_FALSE(fs::exists(input.final_path));
+
+  staged.commit();
+  EXPECT_EQ(files_below(out), (std::vector<std::string>{"cloud.pcd", "inputs/depth1.png"}));
+  EXPECT_EQ(read_text(cloud.final_path), "cloud");
+  EXPECT_EQ(read_text(input.final_path), "depth");
+}
+
+TEST_F(StagedOutputTest, WithoutCommitTheCreatedDirectoriesAndFilesAreRemoved)
+{
+  const fs::path root = fresh_directory();
+  const fs::path out = root / "new" / "out";
+  {
+    StagedOutput staged(out);
+    write_text(staged.stage("preview.png").temporary, "half");
+    write_text(staged.stage("inputs/rgb1.png").temporary, "half");
+    ASSERT_TRUE(fs::exists(out / "inputs"));
+  }
+  EXPECT_FALSE(fs::exists(root / "new"));
+}
+
+TEST_F(StagedOutputTest, WithoutCommitAnExistingDirectoryKeepsExactlyWhatItHad)
+{
+  const fs::path out = fresh_directory();
+  write_text(out / "keep.txt", "mine");
+  write_text(out / "preview.png", "older run");
+  {
+    StagedOutput staged(out);
+    write_text(staged.stage("preview.png").temporary, "new run");
+    write_text(staged.stage("color.png").temporary, "new run");
+  }
+  EXPECT_EQ(files_below(out), (std::vector<std::string>{"keep.txt", "preview.png"}));
+  EXPECT_EQ(read_text(out / "preview.png"), "older run");
+}
+
+TEST_F(StagedOutputTest, CommitReplacesTheFilesOfAnEarlierRun)
+{
+  const fs::path out = fresh_directory();
+  write_text(out / "preview.png", "older run");
+  StagedOutput staged(out);
+  write_text(staged.stage("preview.png").temporary, "new run");
+  staged.commit();
+  EXPECT_EQ(files_below(out), std::vector<std::string>{"preview.png"});
+  EXPECT_EQ(read_text(out / "preview.png"), "new run");
+}
+
+TEST_F(StagedOutputTest, ADirectoryBelowARegularFileIsRefusedAndNothingIsMade)
+{
+  const fs::path root = fresh_directory();
+  write_text(root / "plain_file", "");
+  try {
+    StagedOutput staged(root / "plain_file" / "out");
+    FAIL() << "expected a RunnerError";
+  } catch (const RunnerError & error) {
+    const std::string text = error.what();
+    EXPECT_NE(text.find((root / "plain_file" / "out").string()), std::string::npos) << text;
+    EXPECT_NE(text.find("is not a directory"), std::string::npos) << text;
+  }
+  EXPECT_EQ(files_below(root), std::vector<std::string>{"plain_file"});
+}
+
+}  // namespace
+}  // namespace tavrinox_camera_convertor

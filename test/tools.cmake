@@ -1,0 +1,31 @@
+# Tests of the offline tools: the sample scene, the runner's parts, and the runner executable
+# run as a child process. Included by test/CMakeLists.txt; the tools are optional.
+if(NOT TARGET tavrinox_tools OR NOT TARGET tavrinox_offline_runner)
+  return()
+endif()
+
+set(TAVRINOX_TOOL_TESTS
+  test_sample_scene
+  test_completion_statistics
+  test_staged_output
+  test_runner_options
+  test_sequence_frames
+  test_runner_failure
+  test_cloud_view
+  test_offline_runner
+)
+foreach(name IN LISTS TAVRINOX_TOOL_TESTS)
+  add_executable(${name} ${name}.cpp)
+  target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+  target_link_libraries(${name} tavrinox_tools GTest::gtest_main)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST)
+endforeach()
+
+# The sample scene is made for the package's own configuration.
+foreach(name IN ITEMS test_sample_scene test_offline_runner)
+  target_compile_definitions(${name} PRIVATE
+    TAVRINOX_DEFAULT_CONFIG_PATH="${PROJECT_SOURCE_DIR}/config/camera_config.yaml")
+endforeach()
+target_compile_definitions(test_offline_runner PRIVATE
+  TAVRINOX_OFFLINE_RUNNER_PATH="$<TARGET_FILE:tavrinox_offline_runner>")
+add_dependencies(test_offline_runner tavrinox_offline_runner)
