@@ -26,7 +26,7 @@ void draw_label(
 /// @brief `value` with `decimals` digits after the point.
 std::string format_decimal(double value, int decimals);
 
-/// @brief `image` scaled to fit `panel` with its aspect kept, centred on black; same type as `image`.
+/// @brief `image` scaled to fit `panel` with its proportions kept, centred on black; same type as `image`.
 cv::Mat fit(const cv::Mat & image, cv::Size panel, int interpolation);
 
 /// @brief `panel` (CV_8UC3) under a title bar.

@@ -19,7 +19,7 @@ namespace
 
 constexpr std::uint32_t kLargestSide = 8192;
 
-// Specular glare on the table as camera 1 sees it: its depth sensor reads nothing there.
+// Glare on the glossy table as camera 1 sees it: its depth sensor reads nothing there.
 constexpr double kGlareMinX = 0.28;
 constexpr double kGlareMaxX = 0.40;
 constexpr double kGlareMinY = -0.02;

@@ -29,7 +29,7 @@ struct SampleScene
  * mapped to the arm frame by the camera's extrinsic transform; its depth is the hit's camera-frame
  * z in millimetres, rounded, and 0 where nothing is hit. Colours are per-surface albedo with
  * Lambert shading, shadows and a checkered table. Camera 1 loses its depth on the dark box,
- * on a band along depth edges, beyond kSampleCamera1MaxRangeMm and on a patch of specular glare
+ * on a band along depth edges, beyond kSampleCamera1MaxRangeMm and on a patch of glare
  * on the table. The result depends on its arguments only.
  * @param width and @p height image size in pixels; the intrinsics are used unchanged
  * @throws std::invalid_argument for a zero size or one above 8192 pixels a side
