@@ -4,11 +4,33 @@
 #include <yaml-cpp/yaml.h>
 
 #include <array>
+#include <cmath>
 
 namespace tavrinox_camera_convertor
 {
 namespace
 {
+
+// yaml-cpp reads .nan and .inf as floats, and a zero focal length divides by zero: either
+// would turn every point of a camera into NaN or infinity, so such a value is refused with
+// yaml-cpp's own "bad conversion" at its position, as a word would be.
+float read_finite_number(const YAML::Node & value)
+{
+  const float number = value.as<float>();
+  if (!std::isfinite(number)) {
+    throw YAML::TypedBadConversion<float>(value.Mark());
+  }
+  return number;
+}
+
+float read_focal_length(const YAML::Node & value)
+{
+  const float focal_length = read_finite_number(value);
+  if (focal_length == 0.0f) {
+    throw YAML::TypedBadConversion<float>(value.Mark());
+  }
+  return focal_length;
+}
 
 // Every lookup starts again from the root with the mutable operator[], so a missing key
 // surfaces as yaml-cpp's "bad conversion" and a scalar in the way as its BadSubscript.
@@ -17,8 +39,8 @@ ExtrinsicTransform read_extrinsic(YAML::Node & root, const char * section)
   std::array<float, 3> angles{};
   std::array<float, 3> translation{};
   for (int i = 0; i < 3; ++i) {
-    angles[i] = root[section]["Rxyz"][i].as<float>();
-    translation[i] = root[section]["Txyz"][i].as<float>();
+    angles[i] = read_finite_number(root[section]["Rxyz"][i]);
+    translation[i] = read_finite_number(root[section]["Txyz"][i]);
   }
   return make_extrinsic_transform(angles, translation);
 }
@@ -26,10 +48,10 @@ ExtrinsicTransform read_extrinsic(YAML::Node & root, const char * section)
 CameraIntrinsics read_intrinsics(YAML::Node & root, const char * section)
 {
   CameraIntrinsics intrinsics;
-  intrinsics.fx = root[section]["fx"].as<float>();
-  intrinsics.fy = root[section]["fy"].as<float>();
-  intrinsics.cx = root[section]["cx"].as<float>();
-  intrinsics.cy = root[section]["cy"].as<float>();
+  intrinsics.fx = read_focal_length(root[section]["fx"]);
+  intrinsics.fy = read_focal_length(root[section]["fy"]);
+  intrinsics.cx = read_finite_number(root[section]["cx"]);
+  intrinsics.cy = read_finite_number(root[section]["cy"]);
   return intrinsics;
 }
 

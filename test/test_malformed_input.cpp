@@ -1,13 +1,18 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
-// Regressions for inputs the fuzz targets found: image headers that claim far more than
-// their data holds must be refused by their sizes, never trusted for an allocation.
+// Regressions for bad inputs found while hardening: image headers that claim far more than
+// their data holds must be refused by their sizes, never trusted for an allocation; and
+// calibration numbers that would turn every point into NaN or infinity must be refused when
+// the configuration is read, not published as clouds.
 #include <gtest/gtest.h>
+#include <yaml-cpp/yaml.h>
 
 #include <cstdint>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "tavrinox_camera_convertor/camera_config.hpp"
 #include "tavrinox_camera_convertor/color_conversion.hpp"
 #include "tavrinox_camera_convertor/frame_error.hpp"
 #include "tavrinox_camera_convertor/frame_pipeline.hpp"
@@ -62,6 +67,72 @@ TEST(MalformedColourImage, PipelinePublishesTheDepthOutputsAndStopsBeforeTheColo
     pipeline.process({view_of(depth), view_of(depth)}, ImageViewColorConverter(view_of(colour)), clock, output),
     FrameError);
   EXPECT_EQ(output.topics(), (std::vector<std::string>{"cam1_cloud", "cam2_cloud", "depth_image"}));
+}
+
+// Line numbers matter: the error text carries the position of the refused value.
+const char * const kConfiguration =
+  "camera_extrinsic_1:\n"                 // 1
+  "  Rxyz: [0, 0, 0]\n"                   // 2
+  "  Txyz: [0.1, 0.2, 0.3]\n"             // 3
+  "camera_extrinsic_2:\n"                 // 4
+  "  Rxyz: [0, 0, 90]\n"                  // 5
+  "  Txyz: [1, 2, 3]\n"                   // 6
+  "camera_intrinsic_1:\n"                 // 7
+  "  fx: 600.5\n"                         // 8
+  "  fy: 601\n"                           // 9
+  "  cx: 320\n"                           // 10
+  "  cy: 240\n"                           // 11
+  "camera_intrinsic_2:\n"                 // 12
+  "  fx: 610\n"                           // 13
+  "  fy: 611\n"                           // 14
+  "  cx: 330\n"                           // 15
+  "  cy: 250\n"                           // 16
+  "tavrinox_camera_convertor:\n"          // 17
+  "  arm_frame_id: base_link\n"           // 18
+  "  rgb_topic_1: /cam1/color\n"          // 19
+  "  depth_topic_1: /cam1/depth\n"        // 20
+  "  rgb_topic_2: /cam2/color\n"          // 21
+  "  depth_topic_2: /cam2/depth\n";       // 22
+
+/// The text of the yaml-cpp exception loading `replacement` in place of `original` gives, or "loaded".
+std::string load_error(const std::string & original, const std::string & replacement)
+{
+  std::string text = kConfiguration;
+  const std::size_t at = text.find(original);
+  EXPECT_NE(at, std::string::npos) << original;
+  text.replace(at, original.size(), replacement);
+  std::ostringstream printed;
+  try {
+    load_camera_config(test::write_temp_file("malformed_input_config.yaml", text), printed);
+  } catch (const YAML::BadConversion & error) {
+    return error.what();
+  }
+  return "loaded";
+}
+
+TEST(MalformedConfiguration, NonFiniteOrZeroFocalLengthsAreRefusedWithTheirPosition)
+{
+  EXPECT_EQ(load_error("fx: 600.5", "fx: 0"), "yaml-cpp: error at line 8, column 7: bad conversion");
+  EXPECT_EQ(load_error("fy: 611", "fy: -0.0"), "yaml-cpp: error at line 14, column 7: bad conversion");
+  EXPECT_EQ(load_error("fx: 610", "fx: .nan"), "yaml-cpp: error at line 13, column 7: bad conversion");
+  EXPECT_EQ(load_error("fy: 601", "fy: .inf"), "yaml-cpp: error at line 9, column 7: bad conversion");
+}
+
+TEST(MalformedConfiguration, NonFinitePrincipalPointsAndExtrinsicsAreRefusedWithTheirPosition)
+{
+  EXPECT_EQ(load_error("cx: 320", "cx: -.inf"), "yaml-cpp: error at line 10, column 7: bad conversion");
+  EXPECT_EQ(load_error("cy: 250", "cy: .NaN"), "yaml-cpp: error at line 16, column 7: bad conversion");
+  EXPECT_EQ(load_error("Rxyz: [0, 0, 90]", "Rxyz: [0, .nan, 90]"), "yaml-cpp: error at line 5, column 13: bad conversion");
+  EXPECT_EQ(load_error("Txyz: [1, 2, 3]", "Txyz: [1, 2, .inf]"), "yaml-cpp: error at line 6, column 16: bad conversion");
+}
+
+TEST(MalformedConfiguration, LargeAnglesNegativeFocalLengthsAndFarTranslationsStillLoad)
+{
+  // Unusual but finite calibrations give finite points; only NaN, infinity and zero focal
+  // lengths cannot.
+  EXPECT_EQ(load_error("Rxyz: [0, 0, 90]", "Rxyz: [720, -1e6, 90]"), "loaded");
+  EXPECT_EQ(load_error("fx: 600.5", "fx: -600.5"), "loaded");
+  EXPECT_EQ(load_error("Txyz: [1, 2, 3]", "Txyz: [1e30, 2, 3]"), "loaded");
 }
 
 }  // namespace
