@@ -31,7 +31,9 @@ struct CompletionStatistics
   std::size_t filled = 0;  ///< of the holes, with depth in the completed image
   std::optional<TruthComparison> truth;
 
+  /// @brief holes / pixels in percent; 0 for an empty image.
   double hole_percent() const {return pixels == 0 ? 0.0 : 100.0 * holes / pixels;}
+  /// @brief filled / holes in percent; 0 when there is no hole.
   double filled_percent() const {return holes == 0 ? 0.0 : 100.0 * filled / holes;}
 };
 

@@ -48,6 +48,7 @@ public:
    */
   void commit();
 
+  /// @brief The output directory the files go to.
   const std::filesystem::path & directory() const {return directory_;}
 
 private:
