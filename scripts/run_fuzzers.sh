@@ -57,7 +57,7 @@ for target in "${FUZZ_TARGETS[@]}"; do
     tail -n 60 "${log}" >&2
   fi
   executions="$(sed -n 's/^stat::number_of_executed_units: *//p' "${log}" | tail -n 1)"
-  summary+=("${target}: ${executions:-unknown} executions in ${FUZZ_SECONDS} s, ${outcome}")
+  summary+=("${target}: ${executions:-unknown} executions (time limit ${FUZZ_SECONDS} s), ${outcome}")
   echo "${summary[-1]}"
 done
 
