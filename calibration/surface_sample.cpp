@@ -1,0 +1,86 @@
+// Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
+#include "surface_sample.hpp"
+
+#include <pcl/common/io.h>
+#include <pcl/features/normal_3d.h>
+#include <pcl/filters/crop_box.h>
+#include <pcl/filters/voxel_grid.h>
+#include <pcl/search/kdtree.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace tavrinox_camera_convertor
+{
+namespace
+{
+
+/// The smallest voxel edge from `wanted` up whose grid over `region` PCL can still index.
+float fitting_voxel(const SharedRegion & region, float wanted)
+{
+  // PCL refuses grids above 2^31 cells and then returns the cloud unfiltered; stay well below.
+  constexpr double kMostCells = 0.25 * static_cast<double>(std::numeric_limits<std::int32_t>::max());
+  const Eigen::Vector3d size = (region.high - region.low).cast<double>();
+  const double cells = (size.array() / wanted + 1.0).prod();
+  if (cells <= kMostCells) {
+    return wanted;
+  }
+  return static_cast<float>(wanted * std::cbrt(cells / kMostCells) * 1.01);
+}
+
+}  // namespace
+
+pcl::PointCloud<pcl::PointNormal>::Ptr surface_sample(
+  const pcl::PointCloud<pcl::PointXYZ>::ConstPtr & cloud, const SharedRegion & region, const Eigen::Vector3f & viewpoint,
+  const SamplingSettings & settings)
+{
+  auto result = pcl::make_shared<pcl::PointCloud<pcl::PointNormal>>();
+  if (region.empty) {
+    return result;
+  }
+  pcl::CropBox<pcl::PointXYZ> crop;
+  crop.setMin(Eigen::Vector4f(region.low.x(), region.low.y(), region.low.z(), 1.0f));
+  crop.setMax(Eigen::Vector4f(region.high.x(), region.high.y(), region.high.z(), 1.0f));
+  crop.setInputCloud(cloud);
+  const auto cropped = pcl::make_shared<pcl::PointCloud<pcl::PointXYZ>>();
+  crop.filter(*cropped);
+  if (cropped->empty()) {
+    return result;
+  }
+
+  const float voxel = fitting_voxel(region, settings.voxel_m);
+  pcl::VoxelGrid<pcl::PointXYZ> grid;
+  grid.setLeafSize(voxel, voxel, voxel);
+  grid.setInputCloud(cropped);
+  const auto thinned = pcl::make_shared<pcl::PointCloud<pcl::PointXYZ>>();
+  grid.filter(*thinned);
+
+  pcl::NormalEstimation<pcl::PointXYZ, pcl::Normal> estimation;
+  estimation.setInputCloud(thinned);
+  estimation.setSearchMethod(pcl::make_shared<pcl::search::KdTree<pcl::PointXYZ>>());
+  estimation.setRadiusSearch(settings.normal_radius_m);
+  estimation.setViewPoint(viewpoint.x(), viewpoint.y(), viewpoint.z());
+  pcl::PointCloud<pcl::Normal> normals;
+  estimation.compute(normals);
+
+  result->reserve(thinned->size());
+  for (std::size_t i = 0; i < thinned->size(); ++i) {
+    const pcl::Normal & normal = normals[i];
+    if (!std::isfinite(normal.normal_x) || !std::isfinite(normal.normal_y) || !std::isfinite(normal.normal_z)) {
+      continue;
+    }
+    pcl::PointNormal point;
+    point.x = (*thinned)[i].x;
+    point.y = (*thinned)[i].y;
+    point.z = (*thinned)[i].z;
+    point.normal_x = normal.normal_x;
+    point.normal_y = normal.normal_y;
+    point.normal_z = normal.normal_z;
+    point.curvature = normal.curvature;
+    result->push_back(point);
+  }
+  return result;
+}
+
+}  // namespace tavrinox_camera_convertor
