@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "tavrinox_camera_convertor/color_conversion.hpp"
+#include "tavrinox_camera_convertor/depth_completion.hpp"
 
 namespace tavrinox_camera_convertor::literal
 {
@@ -44,20 +45,6 @@ Cloud::Ptr depth_to_cloud(const ImageView & depth, const CameraIntrinsics & intr
   return cloud;
 }
 
-std::int32_t to_int32(float value)
-{
-  if (std::isnan(value)) {
-    return 0;
-  }
-  if (value >= 2147483648.0f) {
-    return std::numeric_limits<std::int32_t>::max();
-  }
-  if (value <= -2147483648.0f) {
-    return std::numeric_limits<std::int32_t>::min();
-  }
-  return static_cast<std::int32_t>(value);
-}
-
 cv::Mat project_cloud_to_depth(
   const Cloud & merged, const Eigen::Matrix4f & extrinsic, const CameraIntrinsics & intrinsics,
   int width, int height)
@@ -68,8 +55,8 @@ cv::Mat project_cloud_to_depth(
     const Eigen::Vector4f camera = inverse * Eigen::Vector4f(point.x, point.y, point.z, 1.0f);
     const float u = (intrinsics.fx * camera.x()) / camera.z() + intrinsics.cx;
     const float v = (intrinsics.fy * camera.y()) / camera.z() + intrinsics.cy;
-    const std::int32_t c = to_int32(u);
-    const std::int32_t r = to_int32(v);
+    const std::int32_t c = saturating_trunc_to_int32(u);
+    const std::int32_t r = saturating_trunc_to_int32(v);
     if (c < 0 || r < 0 || c >= width || r >= height) {
       continue;
     }

@@ -17,19 +17,6 @@ bool host_is_bigendian()
   return first_byte == 0;
 }
 
-ImageView view_of(const ImageMessage & image)
-{
-  ImageView view;
-  view.height = image.height;
-  view.width = image.width;
-  view.encoding = image.encoding;
-  view.is_bigendian = image.is_bigendian != 0;
-  view.step = image.step;
-  view.data = image.data.data();
-  view.size = image.data.size();
-  return view;
-}
-
 void require_rows_inside_data(
   const ImageView & image, std::size_t bytes_per_pixel, std::string_view camera, std::string_view kind)
 {

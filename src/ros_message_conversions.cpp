@@ -15,15 +15,7 @@ namespace tavrinox_camera_convertor
 
 ImageView image_view(const sensor_msgs::msg::Image & image)
 {
-  ImageView view;
-  view.height = image.height;
-  view.width = image.width;
-  view.encoding = image.encoding;
-  view.is_bigendian = image.is_bigendian != 0;
-  view.step = image.step;
-  view.data = image.data.data();
-  view.size = image.data.size();
-  return view;
+  return view_of_message(image);
 }
 
 void publish_cloud(CloudMessage & message, rclcpp::Publisher<sensor_msgs::msg::PointCloud2> & publisher)

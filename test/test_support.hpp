@@ -18,6 +18,32 @@
 namespace tavrinox_camera_convertor::test
 {
 
+/// A complete configuration. Line numbers matter: error texts carry the 1-based position of
+/// the offending value.
+inline const char * const kComplete =
+  "camera_extrinsic_1:\n"               // 1
+  "  Rxyz: [0, 0, 0]\n"                 // 2
+  "  Txyz: [0.1, 0.2, 0.3]\n"           // 3
+  "camera_extrinsic_2:\n"               // 4
+  "  Rxyz: [0, 0, 90]\n"                // 5
+  "  Txyz: [1, 2, 3]\n"                 // 6
+  "camera_intrinsic_1:\n"               // 7
+  "  fx: 600.5\n"                       // 8
+  "  fy: 601\n"                         // 9
+  "  cx: 320\n"                         // 10
+  "  cy: 240\n"                         // 11
+  "camera_intrinsic_2:\n"               // 12
+  "  fx: 610\n"                         // 13
+  "  fy: 611\n"                         // 14
+  "  cx: 330\n"                         // 15
+  "  cy: 250\n"                         // 16
+  "tavrinox_camera_convertor:\n"        // 17
+  "  arm_frame_id: base_link\n"         // 18
+  "  rgb_topic_1: /cam1/color\n"        // 19
+  "  depth_topic_1: /cam1/depth\n"      // 20
+  "  rgb_topic_2: /cam2/color\n"        // 21
+  "  depth_topic_2: /cam2/depth\n";     // 22
+
 /// A packed host-order "16UC1" image from row-major millimetres.
 inline ImageMessage make_depth_image(std::uint32_t width, std::uint32_t height, const std::vector<std::uint16_t> & mm)
 {

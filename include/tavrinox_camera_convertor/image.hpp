@@ -51,8 +51,23 @@ struct ImageMessage
 /// @brief Whether this machine stores multi-byte values most significant byte first.
 bool host_is_bigendian();
 
+/// @brief A view of any message laid out like sensor_msgs/Image, valid while it lives unchanged.
+template<typename Message>
+ImageView view_of_message(const Message & image)
+{
+  ImageView view;
+  view.height = image.height;
+  view.width = image.width;
+  view.encoding = image.encoding;
+  view.is_bigendian = image.is_bigendian != 0;
+  view.step = image.step;
+  view.data = image.data.data();
+  view.size = image.data.size();
+  return view;
+}
+
 /// @brief A view of `image`'s fields and bytes, valid while `image` lives unchanged.
-ImageView view_of(const ImageMessage & image);
+inline ImageView view_of(const ImageMessage & image) {return view_of_message(image);}
 
 /**
  * @brief Checks that every row of `image` lies inside its data.
