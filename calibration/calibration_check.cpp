@@ -196,11 +196,10 @@ Assessment assess(
   figures.correction = correct_camera(registration.correction, assessment.configured);
   figures.shift = measure_overlap_shift(figures.agreement.overlap, figures.correction.correction);
 
-  const double shift_mm = 1000.0 * figures.correction.camera_shift_m.norm();
-  if (figures.correction.rotation_deg > options.max_rotation_deg || shift_mm > options.max_translation_mm) {
+  if (!within_limits(figures.correction, options.max_rotation_deg, options.max_translation_mm)) {
     throw CalibrationRefusal(
             "implausible correction: registration would turn camera " + std::to_string(camera) + " by " +
-            format_decimal(figures.correction.rotation_deg, 2) + " deg and move it by " + format_decimal(shift_mm, 1) +
+            format_decimal(figures.correction.rotation_deg, 2) + " deg and move it by " + format_decimal(1000.0 * figures.correction.camera_shift_m.norm(), 1) +
             " mm, beyond the limits of " + format_decimal(options.max_rotation_deg, 1) + " deg and " +
             format_decimal(options.max_translation_mm, 1) + " mm (--max-rotation-deg, --max-translation-mm); "
             "check the calibration by hand");
@@ -228,7 +227,8 @@ void require_improvement(const CalibrationFigures & before, const CalibrationFig
     throw CalibrationRefusal(
             "refinement did not reach agreement: the cameras still disagree by " +
             format_decimal(after.disagreement_mm(), 1) + " mm (at most " + format_decimal(kAgreementLimitMm, 1) +
-            " mm agrees); the depth images may not show the same moment, or the intrinsics or depth scale may be off");
+            " mm agrees): the depth may be too noisy where the cameras overlap, the images may not show the same "
+            "moment, or the intrinsics or depth scale may be off");
   }
   if (after.agreement.median_mm > before.agreement.median_mm + kNoiseToleranceMm) {
     throw CalibrationRefusal(

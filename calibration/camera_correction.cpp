@@ -29,6 +29,11 @@ Eigen::Matrix4d extrinsic_of(const ExtrinsicValues & values)
   return extrinsic;
 }
 
+bool within_limits(const CameraCorrection & correction, double max_rotation_deg, double max_translation_mm)
+{
+  return correction.rotation_deg <= max_rotation_deg && 1000.0 * correction.camera_shift_m.norm() <= max_translation_mm;
+}
+
 CameraCorrection correct_camera(const Eigen::Matrix4d & correction, const ExtrinsicValues & configured)
 {
   CameraCorrection result;

@@ -32,6 +32,12 @@ struct CameraCorrection
  */
 CameraCorrection correct_camera(const Eigen::Matrix4d & correction, const ExtrinsicValues & configured);
 
+/**
+ * @brief Whether `correction` turns the camera by at most `max_rotation_deg` and moves its optical
+ *        centre by at most `max_translation_mm`; a larger correction is taken for a failed registration.
+ */
+bool within_limits(const CameraCorrection & correction, double max_rotation_deg, double max_translation_mm);
+
 /// @brief The camera's 4x4 extrinsic in double precision from configured angles and translation.
 Eigen::Matrix4d extrinsic_of(const ExtrinsicValues & values);
 

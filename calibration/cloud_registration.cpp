@@ -3,7 +3,10 @@
 
 #include <pcl/filters/random_sample.h>
 #include <pcl/registration/correspondence_rejection_trimmed.h>
+#include <pcl/kdtree/kdtree_flann.h>
 #include <pcl/registration/icp.h>
+
+#include <vector>
 
 namespace tavrinox_camera_convertor
 {
@@ -31,13 +34,39 @@ pcl::PointCloud<pcl::PointNormal>::ConstPtr random_sample(
   return result;
 }
 
+/// The points of `moving` within `reach` of some reference point. Only they can ever pair, and the
+/// others cost most: a nearest-neighbour search far from every point visits much of the tree.
+pcl::PointCloud<pcl::PointNormal>::ConstPtr within_reach(
+  const pcl::PointCloud<pcl::PointNormal>::ConstPtr & reference,
+  const pcl::PointCloud<pcl::PointNormal>::ConstPtr & moving, float reach)
+{
+  pcl::KdTreeFLANN<pcl::PointNormal> tree;
+  tree.setInputCloud(reference);
+  pcl::Indices found;
+  std::vector<float> squared_distances;
+  auto result = pcl::make_shared<pcl::PointCloud<pcl::PointNormal>>();
+  for (const pcl::PointNormal & point : *moving) {
+    // A search bounded by the radius and stopped at the first hit is cheap even for far points.
+    if (tree.radiusSearch(point, reach, found, squared_distances, 1) > 0) {
+      result->push_back(point);
+    }
+  }
+  return result;
+}
+
 }  // namespace
 
 RegistrationResult register_onto(
   const pcl::PointCloud<pcl::PointNormal>::ConstPtr & reference,
   const pcl::PointCloud<pcl::PointNormal>::ConstPtr & moving, const RegistrationSettings & settings)
 {
-  const pcl::PointCloud<pcl::PointNormal>::ConstPtr sample = random_sample(moving, settings.coarse_moving_points);
+  if (settings.correspondence_distances_m.empty() || reference->empty()) {
+    return {};
+  }
+  // Twice the widest pairing distance: the first stage cannot move a point farther than that.
+  const pcl::PointCloud<pcl::PointNormal>::ConstPtr candidates =
+    within_reach(reference, moving, 2.0f * settings.correspondence_distances_m.front());
+  const pcl::PointCloud<pcl::PointNormal>::ConstPtr sample = random_sample(candidates, settings.coarse_moving_points);
   RegistrationResult result;
   // In double, so that the convergence test resolves turns far below float's 3e-4 radians.
   using Icp = pcl::IterativeClosestPointWithNormals<pcl::PointNormal, pcl::PointNormal, double>;
@@ -46,7 +75,7 @@ RegistrationResult register_onto(
   const std::size_t stages = settings.correspondence_distances_m.size();
   for (std::size_t stage = 0; stage < stages; ++stage) {
     Icp icp;
-    icp.setInputSource(stage + 1 == stages ? moving : sample);
+    icp.setInputSource(stage + 1 == stages ? candidates : sample);
     icp.setInputTarget(reference);
     icp.setMaxCorrespondenceDistance(settings.correspondence_distances_m[stage]);
     icp.setMaximumIterations(settings.iterations_per_stage);

@@ -22,7 +22,8 @@ struct RegistrationSettings
   /// one camera sees next to the overlap, or surface edges, which would pull the result aside.
   float kept_share = 0.9f;
   /// All stages but the last register a random sample (fixed seed) of this many moving points, which
-  /// is quick; the last registers every point, so that the result does not depend on the sample.
+  /// is quick; the last registers every point near the reference, so that the result does not depend
+  /// on the sample.
   std::size_t coarse_moving_points = 10000;
   int iterations_per_stage = 50;
 };
@@ -38,7 +39,8 @@ struct RegistrationResult
  * @brief Registers `moving` onto `reference` with PCL's point-to-plane ICP, stage by stage.
  *
  * Each stage starts from the previous one's result. Only the last stage has to converge: the coarse
- * ones just bring the clouds close enough for the fine one.
+ * ones just bring the clouds close enough for the fine one. Moving points farther from the reference
+ * than twice the first stage's distance take no part.
  * @param reference thinned cloud with unit normals (see surface_sample); @p moving thinned cloud
  */
 RegistrationResult register_onto(

@@ -36,10 +36,18 @@ std::array<YAML::Node, 3> elements(
   const YAML::Node & root, int camera, const char * key, const std::string & shown_path)
 {
   const std::string section = section_of(camera);
+  const auto missing = [&]() {
+      return RunnerError(
+        "configuration file " + shown_path + ": " + section + "." + key + " is not a sequence of three numbers");
+    };
+  // A missing key makes yaml-cpp hand out an invalid node, which throws on any question but whether
+  // it is defined.
+  if (!root.IsMap() || !root[section] || !root[section].IsMap()) {
+    throw missing();
+  }
   const YAML::Node sequence = root[section][key];
-  if (!sequence.IsSequence() || sequence.size() != 3) {
-    throw RunnerError(
-            "configuration file " + shown_path + ": " + section + "." + key + " is not a sequence of three numbers");
+  if (!sequence || !sequence.IsSequence() || sequence.size() != 3) {
+    throw missing();
   }
   return {sequence[0], sequence[1], sequence[2]};
 }
