@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "tavrinox_camera_convertor/camera_config.hpp"
 #include "tavrinox_camera_convertor/frame_output.hpp"
@@ -94,9 +95,10 @@ inline Record record_at(const std::vector<std::uint8_t> & data, std::size_t inde
 }
 
 /// Writes `text` to a fresh file under the test's temporary directory and returns its path.
+/// The process id keeps tests that ctest runs side by side off each other's files.
 inline std::string write_temp_file(const std::string & name, const std::string & text)
 {
-  const std::string path = std::string(::testing::TempDir()) + name;
+  const std::string path = std::string(::testing::TempDir()) + std::to_string(getpid()) + "_" + name;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << text;
   return path;
