@@ -76,9 +76,13 @@ std::string corrected_value_lines(int camera, const CameraCorrection & correctio
 
 std::string figures_summary(const CalibrationFigures & figures)
 {
-  return format_decimal(100.0 * figures.agreement.overlap_share(), 1) + " % overlap, distance median " +
-         format_decimal(figures.agreement.median_mm, 1) + " mm (90th pct " + format_decimal(figures.agreement.p90_mm, 1) +
-         " mm), registration shift median " + format_decimal(figures.shift.median_mm, 1) + " mm";
+  const double disagreement = figures.disagreement_mm();
+  const std::string verdict = calibration_agrees(figures) ?
+    "agrees to " + format_decimal(disagreement, 1) + " mm" :
+    "disagrees by " + format_decimal(disagreement, disagreement < 10.0 ? 1 : 0) + " mm";
+  return verdict + "  (" + format_decimal(100.0 * figures.agreement.overlap_share(), 1) + " % overlap, distance median " +
+         format_decimal(figures.agreement.median_mm, 1) + " mm, 90th pct " + format_decimal(figures.agreement.p90_mm, 1) +
+         " mm, registration shift median " + format_decimal(figures.shift.median_mm, 1) + " mm)";
 }
 
 }  // namespace tavrinox_camera_convertor

@@ -49,7 +49,7 @@ std::string figure_lines(const CalibrationFigures & figures);
 /// @brief The corrected Rxyz and Txyz next to the configured ones, two lines, each ending in a line end.
 std::string corrected_value_lines(int camera, const CameraCorrection & correction, const ExtrinsicValues & configured);
 
-/// @brief The figures in one short line for the picture.
+/// @brief The verdict and the figures in one line for the picture, for example "agrees to 0.2 mm  (...)".
 std::string figures_summary(const CalibrationFigures & figures);
 
 }  // namespace tavrinox_camera_convertor
