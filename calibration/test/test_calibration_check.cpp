@@ -15,6 +15,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "calibration_check.hpp"
@@ -68,19 +69,35 @@ std::string replaced(std::string text, const std::string & from, const std::stri
   return text.replace(at, from.size(), to);
 }
 
-/// A fresh, empty directory of the running test's own.
-fs::path scratch_directory()
+/// A fresh, empty directory of the running test's own, removed with everything in it at the end.
+class ScratchDirectory
 {
-  const ::testing::TestInfo * test = ::testing::UnitTest::GetInstance()->current_test_info();
-  const fs::path directory = fs::path(::testing::TempDir()) /
-    (std::string("calibration_") + test->name() + "_" + std::to_string(getpid()));
-  fs::remove_all(directory);
-  fs::create_directories(directory);
-  return directory;
-}
+public:
+  ScratchDirectory()
+  {
+    const ::testing::TestInfo * test = ::testing::UnitTest::GetInstance()->current_test_info();
+    path_ = fs::path(::testing::TempDir()) /
+      (std::string("calibration_") + test->name() + "_" + std::to_string(getpid()));
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+  }
+  ~ScratchDirectory()
+  {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  ScratchDirectory(const ScratchDirectory &) = delete;
+  ScratchDirectory & operator=(const ScratchDirectory &) = delete;
+
+  fs::path operator/(const std::string & name) const {return path_ / name;}
+  const fs::path & path() const {return path_;}
+
+private:
+  fs::path path_;
+};
 
 /// The package's configuration with camera 2 turned and moved, written into `directory`.
-fs::path perturbed_camera_2_config(const fs::path & directory)
+fs::path perturbed_camera_2_config(const ScratchDirectory & directory)
 {
   const fs::path path = directory / "perturbed.yaml";
   write_text(path, replaced(replaced(read_text(kTruePath), kCamera2Angles, kCamera2AnglesTurned),
@@ -148,7 +165,7 @@ TEST(CalibrationCheck, TheSampleAgreesWithTheCalibrationItWasRenderedWith)
 
 TEST(CalibrationCheck, ATurnedAndMovedCameraDisagrees)
 {
-  const fs::path work = scratch_directory();
+  const ScratchDirectory work;
   const RunResult run = run_check({"--sample", "--config", perturbed_camera_2_config(work).string()});
   EXPECT_EQ(run.exit_status, kExitCamerasDisagree) << run.err;
   // 1.5 degrees at about a metre plus 12 mm: the clouds lie some 3 cm apart.
@@ -158,7 +175,7 @@ TEST(CalibrationCheck, ATurnedAndMovedCameraDisagrees)
 
 TEST(CalibrationCheck, RefinementRecoversATurnedAndMovedCamera2)
 {
-  const fs::path work = scratch_directory();
+  const ScratchDirectory work;
   const fs::path perturbed = perturbed_camera_2_config(work);
   const fs::path written = work / "out" / "refined.yaml";
   const RunResult run = run_check({"--sample", "--config", perturbed.string(), "--refine", "--write", written.string()});
@@ -196,7 +213,7 @@ TEST(CalibrationCheck, RefinementRecoversATurnedAndMovedCamera2)
 
 TEST(CalibrationCheck, RefinementOfCamera1RecoversItAndLeavesCamera2Alone)
 {
-  const fs::path work = scratch_directory();
+  const ScratchDirectory work;
   const fs::path perturbed = work / "perturbed.yaml";
   write_text(perturbed, replaced(replaced(read_text(kTruePath), "Rxyz: [-137.0, 2.0, -32.5]",
     "Rxyz: [-137.0, 2.0, -33.5]"), "Txyz: [0.25, -0.55, 0.75]", "Txyz: [0.25, -0.558, 0.75]"));
@@ -214,7 +231,7 @@ TEST(CalibrationCheck, RefinementOfCamera1RecoversItAndLeavesCamera2Alone)
 
 TEST(CalibrationCheck, ACorrectionBeyondTheLimitsIsRefusedAndNothingIsWritten)
 {
-  const fs::path work = scratch_directory();
+  const ScratchDirectory work;
   const fs::path out = work / "out";
   const RunResult run = run_check({"--sample", "--config", perturbed_camera_2_config(work).string(), "--refine",
       "--write", (out / "refined.yaml").string(), "--max-translation-mm", "5"});
@@ -227,7 +244,7 @@ TEST(CalibrationCheck, ACorrectionBeyondTheLimitsIsRefusedAndNothingIsWritten)
 
 TEST(CalibrationCheck, CamerasThatSeeNothingInCommonAreRefused)
 {
-  const fs::path work = scratch_directory();
+  const ScratchDirectory work;
   const fs::path far_away = work / "far_away.yaml";
   write_text(far_away, replaced(read_text(kTruePath), kCamera2Position, "Txyz: [3.30, 0.60, 0.70]"));
   const RunResult run = run_check({"--sample", "--config", far_away.string(), "--refine", "--write",
@@ -239,7 +256,7 @@ TEST(CalibrationCheck, CamerasThatSeeNothingInCommonAreRefused)
 
 TEST(CalibrationCheck, ADepthImageWithAlmostNothingMeasuredIsRefused)
 {
-  const fs::path work = scratch_directory();
+  const ScratchDirectory work;
   const SampleScene scene = render_sample_scene(load_quietly(kTruePath));
   write_png_file(mat_view_of(scene.depth_1), work / "depth1.png", "depth1.png");
   cv::Mat sparse = mat_view_of(scene.depth_2).clone();
@@ -258,7 +275,7 @@ TEST(CalibrationCheck, ARefinementThatCannotReachAgreementIsRefused)
 {
   // Camera 2 right where it belongs, but with 15 mm of depth noise: no pose brings it within 5 mm of
   // camera 1's surface. Only the middle of its image measures, which keeps the noisy cloud small.
-  const fs::path work = scratch_directory();
+  const ScratchDirectory work;
   const SampleScene scene = render_sample_scene(load_quietly(kTruePath));
   write_png_file(mat_view_of(scene.depth_1), work / "depth1.png", "depth1.png");
   const cv::Rect middle(220, 140, 200, 200);
@@ -280,7 +297,7 @@ TEST(CalibrationCheck, ARefinementThatCannotReachAgreementIsRefused)
 
 TEST(CalibrationCheck, UnreadableInputsAndBrokenConfigurationsExitWithTwo)
 {
-  const fs::path work = scratch_directory();
+  const ScratchDirectory work;
   const RunResult missing = run_check({"--depth1", (work / "none.png").string(), "--depth2",
       (work / "none.png").string()});
   EXPECT_EQ(missing.exit_status, 2);
@@ -301,7 +318,7 @@ TEST(CalibrationCheck, UnreadableInputsAndBrokenConfigurationsExitWithTwo)
 
 TEST(CalibrationCheckExecutable, ARefusalReachesTheShellAsExitStatusThree)
 {
-  const fs::path work = scratch_directory();
+  const ScratchDirectory work;
   const fs::path far_away = work / "far_away.yaml";
   write_text(far_away, replaced(read_text(kTruePath), kCamera2Position, "Txyz: [3.30, 0.60, 0.70]"));
   const std::string command = std::string("'") + TAVRINOX_CALIBRATION_CHECK_PATH + "' --sample --config '" +
