@@ -15,6 +15,7 @@
 #include <exception>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <typeinfo>
 #include <vector>
 
@@ -74,9 +75,9 @@ enum class Role { kDepth, kColour };
 
 std::string consume_encoding(FuzzedDataProvider & input, Role role)
 {
-  static const std::array<const char *, 3> kDepth = {"16UC1", "mono16", "32FC1"};
-  static const std::array<const char *, 5> kColour = {"rgb8", "bgr8", "rgba8", "bgra8", "mono8"};
-  static const std::array<const char *, 12> kOther = {
+  constexpr std::array<const char *, 3> kDepth = {"16UC1", "mono16", "32FC1"};
+  constexpr std::array<const char *, 5> kColour = {"rgb8", "bgr8", "rgba8", "bgra8", "mono8"};
+  constexpr std::array<const char *, 12> kOther = {
     "16SC1", "32FC3", "8UC1", "16UC3", "rgb16", "bayer_rggb8", "yuv422", "", "16uc1", "16UC1 ", "32FC1x", "64FC1"};
   // Mostly what the role expects (also when the input has run out), so frames get through;
   // otherwise near misses, arbitrary text and the other role's encodings.
@@ -98,7 +99,7 @@ std::string consume_encoding(FuzzedDataProvider & input, Role role)
 
 std::uint32_t consume_dimension(FuzzedDataProvider & input)
 {
-  static const std::array<std::uint32_t, 10> kEdges = {
+  constexpr std::array<std::uint32_t, 10> kEdges = {
     0u, 1u, 65536u, 268435456u, 536870911u, 536870912u, 2147483647u, 2147483648u, 4294967294u, 4294967295u};
   switch (input.ConsumeIntegralInRange<int>(0, 3)) {
     case 0:
@@ -224,7 +225,7 @@ void fill_pixels(FuzzedDataProvider & input, FuzzedImage & image)
 
 float consume_calibration_value(FuzzedDataProvider & input, float typical_magnitude)
 {
-  static const std::array<float, 12> kSpecial = {
+  constexpr std::array<float, 12> kSpecial = {
     0.0f, -0.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
     -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::denorm_min(),
     std::numeric_limits<float>::max(), std::numeric_limits<float>::lowest(), 1e-30f, 1e30f, 1e9f, -1e9f};
