@@ -65,7 +65,10 @@ void project_point_scalar(
   const Eigen::Vector4f camera = m * Eigen::Vector4f(point[0], point[1], point[2], 1.0f);
   const float z = camera.z();
   const float depth = z * 1000.0f;
+  // Rejected points still get a defined pixel, which the write loop then ignores.
   out.inside[slot] = 0;
+  out.column[slot] = 0;
+  out.row[slot] = 0;
   // Behind the camera, on its plane or NaN: such a point has no depth to give; nor has one
   // whose depth does not fit 1..65535 mm.
   if (!(z > 0.0f) || !(depth < 65536.0f) || static_cast<std::int32_t>(depth) == 0) {
