@@ -2,14 +2,11 @@
 #include "tavrinox_camera_convertor/arm_cloud.hpp"
 
 #include <cstring>
+#include <optional>
+#include <stdexcept>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#include <xmmintrin.h>
-#endif
-
+#include "row_kernels.hpp"
 #include "tavrinox_camera_convertor/cloud_encoding.hpp"
-#include "tavrinox_camera_convertor/point_transform.hpp"
 
 namespace tavrinox_camera_convertor
 {
@@ -21,80 +18,56 @@ std::size_t count_measured(const DepthPixels & depth)
   std::size_t count = 0;
   for (std::uint32_t i = 0; i < depth.height(); ++i) {
     const std::uint8_t * row = depth.row(i);
-    // Counts pixels with depth; branch-free so the compiler can vectorise it.
+    // Counts pixels with depth; branch-free with a 32-bit sum so the compiler vectorises it.
+    std::uint32_t in_row = 0;
     for (std::uint32_t j = 0; j < depth.width(); ++j) {
-      count += DepthPixels::at(row, j) != 0;
+      in_row += DepthPixels::at(row, j) != 0;
     }
+    count += in_row;
   }
   return count;
 }
 
+using RowKernel =
+  std::size_t (*)(const detail::RowSource &, std::uint8_t *, const detail::RenderConstants *, detail::RowPoints &);
+
+RowKernel row_kernel(InstructionSet set)
+{
+  switch (set) {
+    case InstructionSet::avx2:
+      return detail::encode_row_avx2;
+    case InstructionSet::sse2:
+      return detail::encode_row_sse2;
+    case InstructionSet::scalar:
+      break;
+  }
+  return detail::encode_row_scalar;
+}
+
 }  // namespace
 
-std::size_t ArmCloudWriter::encode_row(
-  const std::uint8_t * row, std::uint32_t width, float row_offset, const CameraIntrinsics & intrinsics,
-  const ExtrinsicTransform & extrinsic, std::uint8_t * first_record)
+ArmCloudWriter::ArmCloudWriter(InstructionSet instruction_set)
+: instruction_set_(instruction_set)
 {
-  std::uint8_t * record = first_record;
-  std::uint32_t j = 0;
-#if defined(__SSE2__)
-  // Four pixels at a time: the same IEEE operations in the same order as the scalar tail and
-  // as pcl::transformPointCloud, x * c0 + (y * c1 + (z * c2 + c3)) per column of the matrix.
-  // Every record is stored, but the cursor only moves past measured pixels.
-  __m128 row_vector[4][4];
-  for (int r = 0; r < 4; ++r) {
-    for (int c = 0; c < 4; ++c) {
-      row_vector[r][c] = _mm_set1_ps(extrinsic(r, c));
-    }
+  if (!is_supported(instruction_set)) {
+    throw std::invalid_argument(
+            "instruction set " + to_string(instruction_set) + " is not supported by this processor or build");
   }
-  const __m128 cx = _mm_set1_ps(intrinsics.cx);
-  const __m128 fx = _mm_set1_ps(intrinsics.fx);
-  const __m128 fy = _mm_set1_ps(intrinsics.fy);
-  const __m128 offset = _mm_set1_ps(row_offset);
-  __m128i column = _mm_setr_epi32(0, 1, 2, 3);
-  for (; j + 4 <= width; j += 4) {
-    const std::uint16_t d0 = DepthPixels::at(row, j);
-    const std::uint16_t d1 = DepthPixels::at(row, j + 1);
-    const std::uint16_t d2 = DepthPixels::at(row, j + 2);
-    const std::uint16_t d3 = DepthPixels::at(row, j + 3);
-    const __m128 z = _mm_setr_ps(metres_[d0], metres_[d1], metres_[d2], metres_[d3]);
-    const __m128 x = _mm_div_ps(_mm_mul_ps(_mm_sub_ps(_mm_cvtepi32_ps(column), cx), z), fx);
-    const __m128 y = _mm_div_ps(_mm_mul_ps(offset, z), fy);
-    column = _mm_add_epi32(column, _mm_set1_epi32(4));
-    __m128 out[4];
-    for (int r = 0; r < 4; ++r) {
-      out[r] = _mm_add_ps(
-        _mm_mul_ps(x, row_vector[r][0]),
-        _mm_add_ps(_mm_mul_ps(y, row_vector[r][1]), _mm_add_ps(_mm_mul_ps(z, row_vector[r][2]), row_vector[r][3])));
-    }
-    _MM_TRANSPOSE4_PS(out[0], out[1], out[2], out[3]);
-    _mm_storeu_ps(reinterpret_cast<float *>(record), out[0]);
-    record += kPointRecordBytes * (d0 != 0);
-    _mm_storeu_ps(reinterpret_cast<float *>(record), out[1]);
-    record += kPointRecordBytes * (d1 != 0);
-    _mm_storeu_ps(reinterpret_cast<float *>(record), out[2]);
-    record += kPointRecordBytes * (d2 != 0);
-    _mm_storeu_ps(reinterpret_cast<float *>(record), out[3]);
-    record += kPointRecordBytes * (d3 != 0);
-  }
-#endif
-  const PointTransform transform(extrinsic);
-  for (; j < width; ++j) {
-    const std::uint16_t d = DepthPixels::at(row, j);
-    if (d == 0) {
-      continue;
-    }
-    const float z = metres_[d];
-    transform.apply(
-      back_project_coordinate(j, intrinsics.cx, z, intrinsics.fx), row_offset * z / intrinsics.fy, z, record);
-    record += kPointRecordBytes;
-  }
-  return static_cast<std::size_t>(record - first_record) / kPointRecordBytes;
+}
+
+detail::RowPoints ArmCloudWriter::row_points(std::uint32_t width)
+{
+  // Four arrays of a row's width rounded up to 8, each 32-byte aligned, and slack for aligning the first.
+  const std::size_t stride = (static_cast<std::size_t>(width) + 7) / 8 * 8;
+  row_points_.resize(4 * stride + 8);
+  float * first = row_points_.data();
+  first += (32 - reinterpret_cast<std::uintptr_t>(first) % 32) % 32 / sizeof(float);
+  return {first, first + stride, first + 2 * stride, reinterpret_cast<std::uint32_t *>(first + 3 * stride)};
 }
 
 void ArmCloudWriter::write(
   const DepthPixels & depth, const CameraIntrinsics & intrinsics, const ExtrinsicTransform & extrinsic,
-  pcl::PCLPointCloud2 & out, RecordObserver * observer)
+  pcl::PCLPointCloud2 & out, const DepthRenderTarget * render)
 {
   if (depth.empty()) {
     prepare_xyz_cloud(0, out);
@@ -102,29 +75,29 @@ void ArmCloudWriter::write(
   }
   // Counting first sizes the message exactly, so no record is ever moved or zero-filled twice.
   prepare_xyz_cloud(count_measured(depth), out);
-  // The four-pixel loop stores every record and moves on only past measured pixels, so it may
-  // write up to three records beyond a row's last one. Rows are therefore encoded straight into
-  // the message while it has room for a whole row more, and the last ones through a small buffer.
-  const std::size_t row_room = (static_cast<std::size_t>(depth.width()) + 4) * kPointRecordBytes;
+  std::optional<detail::RenderConstants> target;
+  if (render != nullptr) {
+    target = detail::render_constants(*render);
+  }
+  const RowKernel encode_row = row_kernel(instruction_set_);
+  // The vector loops store every record and move on only past measured pixels, so they may
+  // write a few records beyond a row's last one. Rows are therefore encoded straight into the
+  // message while it has room for a whole row more, and the last ones through a small buffer.
+  const std::size_t row_room = (static_cast<std::size_t>(depth.width()) + detail::kRecordsPastRow) * kPointRecordBytes;
   row_records_.resize(row_room);
-  std::uint8_t * target = out.data.data();
-  std::uint8_t * const end = target + out.data.size();
+  detail::RowPoints points = row_points(depth.width());
+  std::uint8_t * target_record = out.data.data();
+  std::uint8_t * const end = target_record + out.data.size();
   for (std::uint32_t i = 0; i < depth.height(); ++i) {
-    const float row_offset = static_cast<float>(i) - intrinsics.cy;
-    const bool direct = static_cast<std::size_t>(end - target) >= row_room;
-    std::uint8_t * const records = direct ? target : row_records_.data();
-    const std::size_t count = encode_row(depth.row(i), depth.width(), row_offset, intrinsics, extrinsic, records);
-    if (count == 0) {
-      continue;
-    }
+    const detail::RowSource row{
+      depth.row(i), depth.width(), static_cast<float>(i) - intrinsics.cy, intrinsics, extrinsic, metres_};
+    const bool direct = static_cast<std::size_t>(end - target_record) >= row_room;
+    std::uint8_t * const records = direct ? target_record : row_records_.data();
+    const std::size_t count = encode_row(row, records, target ? &*target : nullptr, points);
     if (!direct) {
-      std::memcpy(target, records, count * kPointRecordBytes);
+      std::memcpy(target_record, records, count * kPointRecordBytes);
     }
-    // The observer reads the records while they are still in cache.
-    if (observer != nullptr) {
-      observer->observe(records, count);
-    }
-    target += count * kPointRecordBytes;
+    target_record += count * kPointRecordBytes;
   }
 }
 

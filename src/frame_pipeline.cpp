@@ -14,28 +14,6 @@ namespace tavrinox_camera_convertor
 namespace
 {
 
-/// Renders each batch of arm-frame records into camera 1's image as soon as it is made.
-class DepthImageRenderer : public RecordObserver
-{
-public:
-  DepthImageRenderer(
-    const Eigen::Matrix4f & arm_to_camera, const CameraIntrinsics & intrinsics, const DepthPixels & measured,
-    ImageMessage & image)
-  : arm_to_camera_(arm_to_camera), intrinsics_(intrinsics), measured_(measured), image_(image)
-  {
-  }
-  void observe(const std::uint8_t * records, std::size_t count) override
-  {
-    project_points_to_depth(records, count, arm_to_camera_, intrinsics_, image_, &measured_);
-  }
-
-private:
-  const Eigen::Matrix4f & arm_to_camera_;
-  const CameraIntrinsics & intrinsics_;
-  const DepthPixels & measured_;
-  ImageMessage & image_;
-};
-
 using SteadyClock = std::chrono::steady_clock;
 
 double milliseconds_between(SteadyClock::time_point start, SteadyClock::time_point end)
@@ -45,8 +23,8 @@ double milliseconds_between(SteadyClock::time_point start, SteadyClock::time_poi
 
 }  // namespace
 
-FramePipeline::FramePipeline(const CameraConfig & config)
-: config_(config), arm_to_camera_1_(config.extrinsic_1.inverse())
+FramePipeline::FramePipeline(const CameraConfig & config, InstructionSet instruction_set)
+: config_(config), arm_to_camera_1_(config.extrinsic_1.inverse()), clouds_(instruction_set)
 {
 }
 
@@ -64,9 +42,10 @@ void FramePipeline::process(
 
   // The merged cloud (camera 1's records, then camera 2's) is rendered while it is written,
   // row by row, and never built as one cloud.
-  DepthImageRenderer renderer(arm_to_camera_1_, config_.intrinsics_1, depth_1, depth_image_);
-  clouds_.write(depth_1, config_.intrinsics_1, config_.extrinsic_1, cam1_cloud_.cloud, &renderer);
-  clouds_.write(depth_2, config_.intrinsics_2, config_.extrinsic_2, cam2_cloud_.cloud, &renderer);
+  holes_1_.assign(depth_1);
+  const DepthRenderTarget render{arm_to_camera_1_, config_.intrinsics_1, depth_image_, &holes_1_};
+  clouds_.write(depth_1, config_.intrinsics_1, config_.extrinsic_1, cam1_cloud_.cloud, &render);
+  clouds_.write(depth_2, config_.intrinsics_2, config_.extrinsic_2, cam2_cloud_.cloud, &render);
   const SteadyClock::time_point completed_at = SteadyClock::now();
 
   const DepthPixels completed(view_of(depth_image_), "completed", scratch_completed_);

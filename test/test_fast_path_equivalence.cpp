@@ -9,6 +9,7 @@
 #include "literal_pipeline.hpp"
 #include "tavrinox_camera_convertor/color_conversion.hpp"
 #include "tavrinox_camera_convertor/frame_pipeline.hpp"
+#include "tavrinox_camera_convertor/instruction_set.hpp"
 #include "test_support.hpp"
 
 namespace tavrinox_camera_convertor
@@ -76,23 +77,27 @@ TEST(FastPathEquivalence, RandomFramesMatchTheLiteralLibraryPathBitForBit)
     }
     const ImageMessage rgb_1 = test::make_color_image(width, height, "bgr8", rgb);
 
-    FramePipeline pipeline(config);
-    test::CountingClock clock;
-    test::RecordingOutput output;
-    // Twice through one pipeline: reused buffers must give the same result as fresh ones.
-    for (int pass = 0; pass < 2; ++pass) {
-      output.entries.clear();
-      pipeline.process({view_of(depth_1), view_of(depth_2)}, ImageViewColorConverter(view_of(rgb_1)), clock, output);
-    }
     const literal::LiteralFrame expected =
       literal::run_literal_frame(config, view_of(depth_1), view_of(depth_2), view_of(rgb_1));
-
-    SCOPED_TRACE("trial " + std::to_string(trial));
-    expect_same_cloud(output.get("cam1_cloud").cloud, expected.cam1_cloud, "cam1_cloud");
-    expect_same_cloud(output.get("cam2_cloud").cloud, expected.cam2_cloud, "cam2_cloud");
-    expect_same_image(output.get("depth_image").image, expected.depth_image, "depth_image");
-    expect_same_image(output.get("color_image").image, expected.color_image, "color_image");
-    expect_same_cloud(output.get("converted_cloud").cloud, expected.converted_cloud, "converted_cloud");
+    for (const InstructionSet set : {InstructionSet::scalar, InstructionSet::sse2, InstructionSet::avx2}) {
+      if (!is_supported(set)) {
+        continue;
+      }
+      FramePipeline pipeline(config, set);
+      test::CountingClock clock;
+      test::RecordingOutput output;
+      // Twice through one pipeline: reused buffers must give the same result as fresh ones.
+      for (int pass = 0; pass < 2; ++pass) {
+        output.entries.clear();
+        pipeline.process({view_of(depth_1), view_of(depth_2)}, ImageViewColorConverter(view_of(rgb_1)), clock, output);
+      }
+      SCOPED_TRACE("trial " + std::to_string(trial) + ", " + to_string(set));
+      expect_same_cloud(output.get("cam1_cloud").cloud, expected.cam1_cloud, "cam1_cloud");
+      expect_same_cloud(output.get("cam2_cloud").cloud, expected.cam2_cloud, "cam2_cloud");
+      expect_same_image(output.get("depth_image").image, expected.depth_image, "depth_image");
+      expect_same_image(output.get("color_image").image, expected.color_image, "color_image");
+      expect_same_cloud(output.get("converted_cloud").cloud, expected.converted_cloud, "converted_cloud");
+    }
     if (nearby) {
       // The comparison is only meaningful if the projection actually filled something.
       std::size_t filled = 0;

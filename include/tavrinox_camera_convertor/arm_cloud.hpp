@@ -9,49 +9,53 @@
 
 #include "tavrinox_camera_convertor/back_projection.hpp"
 #include "tavrinox_camera_convertor/camera_intrinsics.hpp"
+#include "tavrinox_camera_convertor/depth_completion.hpp"
 #include "tavrinox_camera_convertor/depth_pixels.hpp"
 #include "tavrinox_camera_convertor/extrinsic_transform.hpp"
+#include "tavrinox_camera_convertor/instruction_set.hpp"
 
 namespace tavrinox_camera_convertor
 {
-
-/// Sees the encoded records of a cloud batch by batch, in cloud order, right after they are made.
-class RecordObserver
+namespace detail
 {
-public:
-  virtual ~RecordObserver() = default;
-  /// @brief `count` 16-byte records at `records`, valid during the call only.
-  virtual void observe(const std::uint8_t * records, std::size_t count) = 0;
-};
+struct RowPoints;
+}  // namespace detail
 
 /**
  * @brief Back-projects depth images, maps the points into the arm frame and encodes them, in
- *        one pass per image.
+ *        one pass per image, optionally rendering each point into a depth image on the way.
  *
  * The message equals encode_cloud of pcl::transformPointCloud(depth_to_cloud(depth)) byte for
- * byte, without the intermediate clouds. Buffers are kept between calls.
+ * byte, without the intermediate clouds, and the rendering equals project_cloud_to_depth of
+ * that cloud. Buffers are kept between calls.
  */
 class ArmCloudWriter
 {
 public:
-  ArmCloudWriter() = default;
+  /**
+   * @brief A writer whose per-pixel loops use `instruction_set`; every choice gives the same bytes.
+   * @throws std::invalid_argument when this build or processor cannot run `instruction_set`
+   */
+  explicit ArmCloudWriter(InstructionSet instruction_set = fastest_instruction_set());
 
   /**
    * @brief Writes the arm-frame cloud of `depth` into `out`, reusing its buffers.
-   * @param observer if given, sees each image row's records while they are still in cache
+   * @param render if given, every point is rendered into it, in cloud order, while it is made
    */
   void write(
     const DepthPixels & depth, const CameraIntrinsics & intrinsics, const ExtrinsicTransform & extrinsic,
-    pcl::PCLPointCloud2 & out, RecordObserver * observer = nullptr);
+    pcl::PCLPointCloud2 & out, const DepthRenderTarget * render = nullptr);
+
+  InstructionSet instruction_set() const {return instruction_set_;}
 
 private:
-  /// @brief Encodes the measured pixels of one row from `first_record` on; returns how many.
-  std::size_t encode_row(
-    const std::uint8_t * row, std::uint32_t width, float row_offset, const CameraIntrinsics & intrinsics,
-    const ExtrinsicTransform & extrinsic, std::uint8_t * first_record);
+  /// @brief Room for one row's points in structure-of-arrays form.
+  detail::RowPoints row_points(std::uint32_t width);
 
+  InstructionSet instruction_set_;
   MillimetreTable metres_;
   std::vector<std::uint8_t> row_records_;  ///< the last rows of a message, which has no room to spare
+  std::vector<float> row_points_;
 };
 
 }  // namespace tavrinox_camera_convertor

@@ -24,6 +24,8 @@ class MillimetreTable
 public:
   MillimetreTable();
   float operator[](std::uint16_t millimetres) const {return metres_[millimetres];}
+  /// @brief The 65536 values, for vector loops that gather from them.
+  const float * data() const {return metres_.data();}
 
 private:
   std::vector<float> metres_;

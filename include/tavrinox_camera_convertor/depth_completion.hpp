@@ -12,6 +12,7 @@
 #include "tavrinox_camera_convertor/camera_intrinsics.hpp"
 #include "tavrinox_camera_convertor/depth_pixels.hpp"
 #include "tavrinox_camera_convertor/extrinsic_transform.hpp"
+#include "tavrinox_camera_convertor/hole_mask.hpp"
 #include "tavrinox_camera_convertor/image.hpp"
 
 namespace tavrinox_camera_convertor
@@ -39,21 +40,24 @@ inline std::int32_t saturating_trunc_to_int32(float value)
 void reset_depth_image(std::uint32_t width, std::uint32_t height, ImageMessage & image);
 
 /**
- * @brief Renders arm-frame points into camera 1's "16UC1" image (millimetres).
+ * @brief Camera 1's depth image as the target of arm-frame points.
  *
- * Each record (x, y, z, fourth float; 16 bytes) is mapped by `arm_to_camera`, projected with
- * u = fx * X / Z + cx, v = fy * Y / Z + cy, truncated toward zero, and, inside the image,
- * writes trunc(Z * 1000). Later points overwrite earlier ones. Points that are not in front
- * of the camera (Z <= 0 or NaN) or whose depth does not fit 1..65535 mm are skipped, so a
- * projection never erases depth and never wraps.
- * @param arm_to_camera the inverse of camera 1's extrinsic transform
- * @param holes_of if given (camera 1's measured depth, of the image's size), only its zero
- *        pixels are written: with an image started by start_from_measured_depth this gives
- *        the same completed image as rendering first and overlaying the measurement after
+ * Each point is mapped by `arm_to_camera`, projected with u = fx * X / Z + cx,
+ * v = fy * Y / Z + cy, truncated toward zero and, inside the image, writes trunc(Z * 1000)
+ * millimetres. Later points overwrite earlier ones. Points that are not in front of the
+ * camera (Z <= 0 or NaN) or whose depth does not fit 1..65535 mm are skipped, so a projection
+ * never erases depth and never wraps.
  */
-void project_points_to_depth(
-  const std::uint8_t * records, std::size_t count, const Eigen::Matrix4f & arm_to_camera,
-  const CameraIntrinsics & intrinsics, ImageMessage & image, const DepthPixels * holes_of = nullptr);
+struct DepthRenderTarget
+{
+  const Eigen::Matrix4f & arm_to_camera;  ///< the inverse of camera 1's extrinsic transform
+  const CameraIntrinsics & intrinsics;
+  ImageMessage & image;  ///< packed host-order "16UC1", already of its final size
+  /// If given (of the image's size), only its holes are written: with an image started by
+  /// start_from_measured_depth this gives the same completed image as rendering first and
+  /// overlaying the measurement after.
+  const HoleMask * holes = nullptr;
+};
 
 /**
  * @brief Makes `image` a packed "16UC1" copy of camera 1's measured depth, reusing its buffer.
@@ -61,7 +65,7 @@ void project_points_to_depth(
  */
 void start_from_measured_depth(const DepthPixels & measured, ImageMessage & image);
 
-/// @brief project_points_to_depth over a cloud's points, in the cloud's order.
+/// @brief Renders a cloud's points into `image` (see DepthRenderTarget), in the cloud's order.
 void project_cloud_to_depth(
   const pcl::PointCloud<pcl::PointXYZ> & cloud, const Eigen::Matrix4f & arm_to_camera,
   const CameraIntrinsics & intrinsics, ImageMessage & image);

@@ -8,7 +8,9 @@
 #include "tavrinox_camera_convertor/camera_config.hpp"
 #include "tavrinox_camera_convertor/cloud_encoding.hpp"
 #include "tavrinox_camera_convertor/frame_output.hpp"
+#include "tavrinox_camera_convertor/hole_mask.hpp"
 #include "tavrinox_camera_convertor/image.hpp"
+#include "tavrinox_camera_convertor/instruction_set.hpp"
 
 namespace tavrinox_camera_convertor
 {
@@ -41,8 +43,12 @@ struct FrameTimings
 class FramePipeline
 {
 public:
-  /// @brief Takes the calibration and frame id from `config`; topics are not used here.
-  explicit FramePipeline(const CameraConfig & config);
+  /**
+   * @brief Takes the calibration and frame id from `config`; topics are not used here.
+   * @param instruction_set what the per-pixel loops use; every choice gives the same outputs
+   * @throws std::invalid_argument when this build or processor cannot run `instruction_set`
+   */
+  explicit FramePipeline(const CameraConfig & config, InstructionSet instruction_set = fastest_instruction_set());
 
   /**
    * @brief Runs one frame.
@@ -61,6 +67,7 @@ private:
   CameraConfig config_;
   Eigen::Matrix4f arm_to_camera_1_;
   ArmCloudWriter clouds_;
+  HoleMask holes_1_;
   std::vector<std::uint16_t> scratch_1_;
   std::vector<std::uint16_t> scratch_2_;
   std::vector<std::uint16_t> scratch_completed_;
