@@ -23,6 +23,7 @@
 #include "tavrinox_camera_convertor/camera_config.hpp"
 #include "tavrinox_camera_convertor/color_conversion.hpp"
 #include "tavrinox_camera_convertor/frame_pipeline.hpp"
+#include "tavrinox_camera_convertor/instruction_set.hpp"
 
 namespace
 {
@@ -202,16 +203,11 @@ Statistics statistics(std::vector<double> samples)
 }
 
 template<typename Work>
-std::vector<double> time_runs(int runs, Work && work)
+double milliseconds_of(Work && work)
 {
-  std::vector<double> samples;
-  samples.reserve(static_cast<std::size_t>(runs));
-  for (int run = 0; run < runs; ++run) {
-    const SteadyClock::time_point start = SteadyClock::now();
-    work();
-    samples.push_back(std::chrono::duration<double, std::milli>(SteadyClock::now() - start).count());
-  }
-  return samples;
+  const SteadyClock::time_point start = SteadyClock::now();
+  work();
+  return std::chrono::duration<double, std::milli>(SteadyClock::now() - start).count();
 }
 
 bool same_cloud(const pcl::PCLPointCloud2 & a, const pcl::PCLPointCloud2 & b)
@@ -228,13 +224,13 @@ bool same_image(const ImageMessage & a, const ImageMessage & b)
 }
 
 /// Times one frame set and prints its block and its machine-readable line; returns whether outputs agreed.
-bool run_case(const FrameSet & frame, int runs)
+bool run_case(const FrameSet & frame, int runs, InstructionSet instruction_set)
 {
   const DepthPair depth{view_of(frame.depth_1), view_of(frame.depth_2)};
   const ImageViewColorConverter color(view_of(frame.rgb_1));
   ZeroClock clock;
 
-  FramePipeline pipeline(frame.config);
+  FramePipeline pipeline(frame.config, instruction_set);
   KeepingOutput kept;
   pipeline.process(depth, color, clock, kept);
   const literal::LiteralFrame expected =
@@ -254,23 +250,30 @@ bool run_case(const FrameSet & frame, int runs)
   }
   std::vector<FrameTimings> stages;
   stages.reserve(static_cast<std::size_t>(runs));
+  std::vector<double> frame_ms, floor_ms;
+  frame_ms.reserve(static_cast<std::size_t>(runs));
+  floor_ms.reserve(static_cast<std::size_t>(runs));
   std::size_t frame_heap_bytes = 0;
-  const std::vector<double> frame_ms = time_runs(runs, [&] {
-      const std::size_t heap_before = g_heap_bytes.load(std::memory_order_relaxed);
-      pipeline.process(depth, color, clock, discard);
-      frame_heap_bytes += g_heap_bytes.load(std::memory_order_relaxed) - heap_before;
-      stages.push_back(pipeline.last_timings());
-    });
+  // Frame and floor alternate, so a change in the machine's load moves both alike.
+  for (int run = 0; run < runs; ++run) {
+    const std::size_t heap_before = g_heap_bytes.load(std::memory_order_relaxed);
+    frame_ms.push_back(milliseconds_of([&] {pipeline.process(depth, color, clock, discard);}));
+    frame_heap_bytes += g_heap_bytes.load(std::memory_order_relaxed) - heap_before;
+    stages.push_back(pipeline.last_timings());
+    floor_ms.push_back(milliseconds_of([&] {
+        std::memcpy(floor_target.data(), floor_source.data(), output_bytes);
+        discard.checksum += floor_target[output_bytes / 2];
+      }));
+  }
   const double heap_per_frame = static_cast<double>(frame_heap_bytes) / runs;
-  const std::vector<double> literal_ms = time_runs(std::max(3, runs / 3), [&] {
-      const literal::LiteralFrame result =
-        literal::run_literal_frame(frame.config, depth.depth_1, depth.depth_2, view_of(frame.rgb_1));
-      discard.checksum += result.converted_cloud.data.size();
-    });
-  const std::vector<double> floor_ms = time_runs(runs, [&] {
-      std::memcpy(floor_target.data(), floor_source.data(), output_bytes);
-      discard.checksum += floor_target[output_bytes / 2];
-    });
+  std::vector<double> literal_ms;
+  for (int run = 0; run < std::max(3, runs / 3); ++run) {
+    literal_ms.push_back(milliseconds_of([&] {
+        const literal::LiteralFrame result =
+          literal::run_literal_frame(frame.config, depth.depth_1, depth.depth_2, view_of(frame.rgb_1));
+        discard.checksum += result.converted_cloud.data.size();
+      }));
+  }
 
   const Statistics fast = statistics(frame_ms);
   const Statistics literal_stats = statistics(literal_ms);
@@ -311,7 +314,18 @@ struct Options
   std::string depth1, depth2, rgb1;
   int runs = 30;
   std::string only_case;  ///< run just this case, for profiling
+  InstructionSet instruction_set = fastest_instruction_set();
 };
+
+InstructionSet instruction_set_named(const std::string & name)
+{
+  for (const InstructionSet set : {InstructionSet::scalar, InstructionSet::sse2, InstructionSet::avx2}) {
+    if (to_string(set) == name) {
+      return set;
+    }
+  }
+  throw std::runtime_error("unknown instruction set " + name + " (scalar, sse2 or avx2)");
+}
 
 Options parse(int argc, char ** argv)
 {
@@ -334,12 +348,15 @@ Options parse(int argc, char ** argv)
       options.rgb1 = value();
     } else if (arg == "--case") {
       options.only_case = value();
+    } else if (arg == "--instruction-set") {
+      options.instruction_set = instruction_set_named(value());
     } else if (arg == "--runs") {
       options.runs = std::max(3, std::stoi(value()));
     } else {
       throw std::runtime_error(
               "unknown option " + arg +
-              "\nusage: tavrinox_frame_benchmark [--runs N] [--case NAME] [--config FILE --depth1 FILE --depth2 FILE --rgb1 FILE]");
+              "\nusage: tavrinox_frame_benchmark [--runs N] [--case NAME] [--instruction-set scalar|sse2|avx2]"
+              " [--config FILE --depth1 FILE --depth2 FILE --rgb1 FILE]");
     }
   }
   const bool any_file = !options.depth1.empty() || !options.depth2.empty() || !options.rgb1.empty();
@@ -372,13 +389,18 @@ int run(int argc, char ** argv)
       }
     }
   }
-  std::printf("single thread, %d timed frames per case after 3 warm-up frames\n", options.runs);
+  if (!is_supported(options.instruction_set)) {
+    throw std::runtime_error("this processor or build cannot run " + to_string(options.instruction_set));
+  }
+  std::printf(
+    "single thread, %s loops, %d timed frames per case after 3 warm-up frames, frame and floor alternating\n",
+    to_string(options.instruction_set).c_str(), options.runs);
   bool all_identical = true;
   for (const FrameSet & frame : frames) {
     if (!options.only_case.empty() && frame.name != options.only_case) {
       continue;
     }
-    all_identical = run_case(frame, options.runs) && all_identical;
+    all_identical = run_case(frame, options.runs, options.instruction_set) && all_identical;
   }
   if (!all_identical) {
     std::fprintf(stderr, "FAILED: the pipeline's outputs differ from the literal path\n");

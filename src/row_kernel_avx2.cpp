@@ -50,7 +50,8 @@ TAVRINOX_AVX2_INLINE void render_eight(const EightPoints & p, const RenderConsta
   }
   const __m256 depth = _mm256_mul_ps(camera[2], _mm256_set1_ps(1000.0f));
   const __m256 depth_fits = _mm256_and_ps(
-    _mm256_cmp_ps(camera[2], _mm256_setzero_ps(), _CMP_GT_OQ), _mm256_cmp_ps(depth, _mm256_set1_ps(65536.0f), _CMP_LT_OQ));
+    _mm256_cmp_ps(camera[2], _mm256_setzero_ps(), _CMP_GT_OQ),
+    _mm256_cmp_ps(depth, _mm256_set1_ps(65536.0f), _CMP_LT_OQ));
   const __m256i millimetres = _mm256_cvttps_epi32(_mm256_and_ps(depth_fits, depth));
   const __m256i column = to_index(
     _mm256_add_ps(_mm256_div_ps(_mm256_mul_ps(_mm256_set1_ps(t.fx), camera[0]), camera[2]), _mm256_set1_ps(t.cx)));
@@ -93,7 +94,8 @@ TAVRINOX_AVX2_INLINE void render_eight(const EightPoints & p, const RenderConsta
     const int k = __builtin_ctz(lanes);
     const std::uint16_t millimetres_k = static_cast<std::uint16_t>(values[k]);
     std::memcpy(
-      t.pixels + static_cast<std::size_t>(rows[k]) * t.step + 2 * static_cast<std::size_t>(columns[k]), &millimetres_k, 2);
+      t.pixels + static_cast<std::size_t>(rows[k]) * t.step + 2 * static_cast<std::size_t>(columns[k]),
+      &millimetres_k, 2);
   }
 }
 
@@ -119,7 +121,8 @@ TAVRINOX_AVX2 std::size_t encode_row_avx2(
   __m256i column = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
   std::uint32_t j = 0;
   for (; j + 8 <= row.width; j += 8) {
-    const __m256i d = _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(row.pixels + 2 * std::size_t{j})));
+    const __m256i d =
+      _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(row.pixels + 2 * std::size_t{j})));
     // The metres of MillimetreTable: d * 0.001 in double rounds to the same float as d / 1000.
     const __m256 z = _mm256_set_m128(
       _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(d, 1)), per_millimetre)),
@@ -146,8 +149,10 @@ TAVRINOX_AVX2 std::size_t encode_row_avx2(
     const __m256 zw_low = _mm256_unpacklo_ps(out[2], out[3]);
     const __m256 zw_high = _mm256_unpackhi_ps(out[2], out[3]);
     const __m256 pairs[4] = {
-      _mm256_shuffle_ps(xy_low, zw_low, _MM_SHUFFLE(1, 0, 1, 0)), _mm256_shuffle_ps(xy_low, zw_low, _MM_SHUFFLE(3, 2, 3, 2)),
-      _mm256_shuffle_ps(xy_high, zw_high, _MM_SHUFFLE(1, 0, 1, 0)), _mm256_shuffle_ps(xy_high, zw_high, _MM_SHUFFLE(3, 2, 3, 2))};
+      _mm256_shuffle_ps(xy_low, zw_low, _MM_SHUFFLE(1, 0, 1, 0)),
+      _mm256_shuffle_ps(xy_low, zw_low, _MM_SHUFFLE(3, 2, 3, 2)),
+      _mm256_shuffle_ps(xy_high, zw_high, _MM_SHUFFLE(1, 0, 1, 0)),
+      _mm256_shuffle_ps(xy_high, zw_high, _MM_SHUFFLE(3, 2, 3, 2))};
     const unsigned stored = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(measured)));
     // Every record is stored, but the cursor only moves past measured pixels.
     for (int k = 0; k < 4; ++k) {

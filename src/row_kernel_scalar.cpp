@@ -54,7 +54,8 @@ std::size_t encode_pixels_scalar(
   return count;
 }
 
-std::size_t encode_row_scalar(const RowSource & row, std::uint8_t * first_record, const RenderConstants * target, RowPoints &)
+std::size_t encode_row_scalar(
+  const RowSource & row, std::uint8_t * first_record, const RenderConstants * target, RowPoints &)
 {
   return encode_pixels_scalar(row, 0, first_record, target);
 }

@@ -16,7 +16,7 @@ namespace
 {
 
 /// render_point for four points, `valid` giving by bit which of them exist.
-void render_four(__m128 x, __m128 y, __m128 z, int valid, const RenderConstants & t)
+inline void render_four(__m128 x, __m128 y, __m128 z, int valid, const RenderConstants & t)
 {
   __m128 camera[3];
   for (int r = 0; r < 3; ++r) {
@@ -62,7 +62,9 @@ void render_four(__m128 x, __m128 y, __m128 z, int valid, const RenderConstants 
     const int k = __builtin_ctz(static_cast<unsigned>(lanes));
     const std::uint32_t column = static_cast<std::uint32_t>(columns[k]);
     const std::size_t row = static_cast<std::size_t>(rows[k]);
-    if (t.hole_words != nullptr && ((t.hole_words[row * t.hole_words_per_row + column / 32] >> (column % 32)) & 1u) == 0) {
+    const bool hole = t.hole_words == nullptr ||
+      ((t.hole_words[row * t.hole_words_per_row + column / 32] >> (column % 32)) & 1u) != 0;
+    if (!hole) {
       continue;
     }
     const std::uint16_t millimetres_k = static_cast<std::uint16_t>(values[k]);
@@ -72,7 +74,8 @@ void render_four(__m128 x, __m128 y, __m128 z, int valid, const RenderConstants 
 
 }  // namespace
 
-std::size_t encode_row_sse2(const RowSource & row, std::uint8_t * first_record, const RenderConstants * target, RowPoints &)
+std::size_t encode_row_sse2(
+  const RowSource & row, std::uint8_t * first_record, const RenderConstants * target, RowPoints & points)
 {
   std::uint8_t * record = first_record;
   // The same IEEE operations in the same order as the scalar pixels and as
@@ -103,10 +106,11 @@ std::size_t encode_row_sse2(const RowSource & row, std::uint8_t * first_record, 
         _mm_mul_ps(x, matrix[r][0]),
         _mm_add_ps(_mm_mul_ps(y, matrix[r][1]), _mm_add_ps(_mm_mul_ps(z, matrix[r][2]), matrix[r][3])));
     }
-    const int valid = (d[0] != 0) | (d[1] != 0) << 1 | (d[2] != 0) << 2 | (d[3] != 0) << 3;
-    // Rendered while the points are still in registers, before the records are even stored.
-    if (target != nullptr && valid != 0) {
-      render_four(out[0], out[1], out[2], valid, *target);
+    if (target != nullptr) {
+      _mm_store_ps(points.x + j, out[0]);
+      _mm_store_ps(points.y + j, out[1]);
+      _mm_store_ps(points.z + j, out[2]);
+      points.measured[j / 4] = (d[0] != 0) | (d[1] != 0) << 1 | (d[2] != 0) << 2 | (d[3] != 0) << 3;
     }
     _MM_TRANSPOSE4_PS(out[0], out[1], out[2], out[3]);
     // Every record is stored, but the cursor only moves past measured pixels.
@@ -116,6 +120,17 @@ std::size_t encode_row_sse2(const RowSource & row, std::uint8_t * first_record, 
     }
   }
   const std::size_t vector_count = static_cast<std::size_t>(record - first_record) / kPointRecordBytes;
+  if (target == nullptr) {
+    return vector_count + encode_pixels_scalar(row, j, record, nullptr);
+  }
+  // Rendered in a pass of its own, which keeps both loops short enough for the processor to
+  // overlap their divisions across iterations.
+  for (std::uint32_t k = 0; k < j; k += 4) {
+    const int valid = static_cast<int>(points.measured[k / 4]);
+    if (valid != 0) {
+      render_four(_mm_load_ps(points.x + k), _mm_load_ps(points.y + k), _mm_load_ps(points.z + k), valid, *target);
+    }
+  }
   return vector_count + encode_pixels_scalar(row, j, record, target);
 }
 

@@ -48,7 +48,7 @@ struct RowPoints
   float * x;
   float * y;
   float * z;
-  std::uint32_t * measured;  ///< all ones where the pixel has depth
+  std::uint32_t * measured;  ///< which pixels have depth: a lane mask per pixel, or a bit per pixel of a group
 };
 
 /// Records a vector loop may store beyond a row's last record; the caller leaves room for them.
