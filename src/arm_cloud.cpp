@@ -94,7 +94,8 @@ void ArmCloudWriter::write(
     const bool direct = static_cast<std::size_t>(end - target_record) >= row_room;
     std::uint8_t * const records = direct ? target_record : row_records_.data();
     const std::size_t count = encode_row(row, records, target ? &*target : nullptr, points);
-    if (!direct) {
+    // A message with no records at all may have no buffer to copy into.
+    if (!direct && count != 0) {
       std::memcpy(target_record, records, count * kPointRecordBytes);
     }
     target_record += count * kPointRecordBytes;

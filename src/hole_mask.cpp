@@ -27,6 +27,10 @@ void HoleMask::assign(const DepthPixels & depth)
             " pixels is too large to complete");
   }
   words_.resize(static_cast<std::size_t>(words));
+  // A header may claim billions of rows of no pixels; there is nothing to visit then.
+  if (words == 0) {
+    return;
+  }
   for (std::uint32_t r = 0; r < height_; ++r) {
     const std::uint8_t * pixels = depth.row(r);
     std::uint32_t * row_words = words_.data() + static_cast<std::size_t>(r) * words_per_row_;

@@ -9,7 +9,9 @@
 #include "tavrinox_camera_convertor/arm_cloud.hpp"
 #include "tavrinox_camera_convertor/back_projection.hpp"
 #include "tavrinox_camera_convertor/cloud_encoding.hpp"
+#include "tavrinox_camera_convertor/depth_completion.hpp"
 #include "tavrinox_camera_convertor/extrinsic_transform.hpp"
+#include "tavrinox_camera_convertor/instruction_set.hpp"
 #include "test_support.hpp"
 
 namespace tavrinox_camera_convertor
@@ -93,6 +95,30 @@ TEST(ArmCloud, FusedPassEqualsBackProjectionThenPclTransformThenEncoding)
   EXPECT_EQ(fused.width, expected.width);
   EXPECT_EQ(fused.row_step, expected.row_step);
   EXPECT_EQ(fused.data, expected.data);
+}
+
+TEST(ArmCloud, AllZeroImageGivesAnEmptyCloudAndRendersNothingWithEveryInstructionSet)
+{
+  // The last rows go through the writer's own buffer, and an empty message has none to copy into.
+  const ImageMessage image = test::make_depth_image(9, 5, std::vector<std::uint16_t>(45, 0));
+  const CameraIntrinsics k{5.0f, 5.0f, 4.0f, 2.0f};
+  const ExtrinsicTransform near = make_extrinsic_transform({0, 0, 0}, {0.0f, 0.0f, 0.5f});
+  for (const InstructionSet set : {InstructionSet::scalar, InstructionSet::sse2, InstructionSet::avx2}) {
+    if (!is_supported(set)) {
+      continue;
+    }
+    std::vector<std::uint16_t> scratch;
+    ImageMessage rendered;
+    reset_depth_image(9, 5, rendered);
+    const Eigen::Matrix4f identity = Eigen::Matrix4f::Identity();
+    const DepthRenderTarget target{identity, k, rendered};
+    pcl::PCLPointCloud2 cloud;
+    ArmCloudWriter(set).write(DepthPixels(view_of(image), "camera 1", scratch), k, near, cloud, &target);
+    EXPECT_EQ(cloud.width, 0u) << to_string(set);
+    EXPECT_TRUE(cloud.data.empty()) << to_string(set);
+    // Unmeasured pixels would land half a metre ahead, in view: none may be drawn.
+    EXPECT_EQ(rendered.data, std::vector<std::uint8_t>(90, 0)) << to_string(set);
+  }
 }
 
 }  // namespace

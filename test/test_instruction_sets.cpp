@@ -141,6 +141,18 @@ TEST(InstructionSets, NamesAndSupport)
   }
 }
 
+TEST(HoleMask, ImageWithoutPixelsHasNoWordsWhateverItsOtherSide)
+{
+  ImageMessage image;
+  image.encoding = "16UC1";
+  image.height = std::numeric_limits<std::uint32_t>::max();
+  std::vector<std::uint16_t> scratch;
+  HoleMask mask;
+  mask.assign(DepthPixels(view_of(image), "camera 1", scratch));
+  EXPECT_EQ(mask.words_per_row(), 0u);
+  EXPECT_EQ(mask.height(), image.height);
+}
+
 TEST(HoleMask, MarksExactlyTheZeroPixelsForAnyWidthStepAndByteOrder)
 {
   std::mt19937 random(5);
