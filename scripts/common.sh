@@ -78,6 +78,15 @@ configure_and_build() {
   cmake --build "${dir}" --parallel "${JOBS}"
 }
 
+# configure_and_build_targets DIR TARGET...: the same release tree, building only TARGETs. The
+# tree's other settings (tests on or off) stay as they are, so ctest there never runs stale tests.
+configure_and_build_targets() {
+  local dir="$1"
+  shift
+  cmake -S "${REPO_ROOT}" -B "${dir}" -DCMAKE_BUILD_TYPE=Release
+  cmake --build "${dir}" --parallel "${JOBS}" --target "$@"
+}
+
 # The ROS 2 installation the node is built against, if this machine has one.
 find_ros2_setup() {
   if [ -f /opt/ros/humble/setup.bash ]; then

@@ -7,7 +7,7 @@ step "Installing build packages"
 install_packages "${BUILD_PACKAGES[@]}"
 
 step "Building (${BUILD_ROOT}/release)"
-configure_and_build "${BUILD_ROOT}/release" -DTAVRINOX_BUILD_TESTS=OFF
+configure_and_build_targets "${BUILD_ROOT}/release" tavrinox_frame_benchmark
 
 step "Running the frame benchmark"
 "${BUILD_ROOT}/release/bench/tavrinox_frame_benchmark" "$@"

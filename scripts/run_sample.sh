@@ -9,7 +9,7 @@ step "Installing build packages"
 install_packages "${BUILD_PACKAGES[@]}"
 
 step "Building (${BUILD_ROOT}/release)"
-configure_and_build "${BUILD_ROOT}/release" -DTAVRINOX_BUILD_TESTS=OFF
+configure_and_build_targets "${BUILD_ROOT}/release" tavrinox_offline_runner
 
 step "Running the offline runner on the sample scene"
 "${BUILD_ROOT}/release/tools/tavrinox_offline_runner" --sample --out "${OUT_DIR}"

@@ -28,13 +28,13 @@ struct EightPoints
   __m256i valid;  ///< all ones where the pixel was measured
 };
 
-/// Truncation with NaN as 0, clamped to [-1, largest float below 2^31] first: every conversion
-/// stays defined and every answer inside the image is the scalar one.
+/// Truncation toward zero with NaN as 0, like saturating_trunc_to_int32 wherever the answer can be
+/// inside an image: values beyond int32 give the processor's INT32_MIN, outside any image as the
+/// saturated bound would be.
 TAVRINOX_AVX2_INLINE __m256i to_index(__m256 value)
 {
-  const __m256 not_nan = _mm256_and_ps(_mm256_cmp_ps(value, value, _CMP_ORD_Q), value);
-  return _mm256_cvttps_epi32(
-    _mm256_min_ps(_mm256_max_ps(not_nan, _mm256_set1_ps(-1.0f)), _mm256_set1_ps(2147483520.0f)));
+  return _mm256_andnot_si256(
+    _mm256_castps_si256(_mm256_cmp_ps(value, value, _CMP_UNORD_Q)), _mm256_cvttps_epi32(value));
 }
 
 /// render_point for eight points; the hole test gathers the mask words of the lanes that write.
@@ -57,7 +57,7 @@ TAVRINOX_AVX2_INLINE void render_eight(const EightPoints & p, const RenderConsta
     _mm256_add_ps(_mm256_div_ps(_mm256_mul_ps(_mm256_set1_ps(t.fx), camera[0]), camera[2]), _mm256_set1_ps(t.cx)));
   const __m256i row = to_index(
     _mm256_add_ps(_mm256_div_ps(_mm256_mul_ps(_mm256_set1_ps(t.fy), camera[1]), camera[2]), _mm256_set1_ps(t.cy)));
-  // Signed comparisons suffice: the bounds are clamped below 2^31.
+  // Signed comparisons: indices beyond int32 are negative, the bounds are clamped below 2^31.
   const __m256i width = _mm256_set1_epi32(static_cast<std::int32_t>(std::min<std::uint32_t>(t.width, INT32_MAX)));
   const __m256i height = _mm256_set1_epi32(static_cast<std::int32_t>(std::min<std::uint32_t>(t.height, INT32_MAX)));
   const __m256i minus_one = _mm256_set1_epi32(-1);

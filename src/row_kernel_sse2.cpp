@@ -32,15 +32,16 @@ inline void render_four(__m128 x, __m128 y, __m128 z, int valid, const RenderCon
   const __m128i millimetres = _mm_cvttps_epi32(_mm_and_ps(depth_fits, depth));
   const __m128 u = _mm_add_ps(_mm_div_ps(_mm_mul_ps(_mm_set1_ps(t.fx), camera[0]), camera[2]), _mm_set1_ps(t.cx));
   const __m128 v = _mm_add_ps(_mm_div_ps(_mm_mul_ps(_mm_set1_ps(t.fy), camera[1]), camera[2]), _mm_set1_ps(t.cy));
-  // Truncation with NaN as 0, clamped to [-1, largest float below 2^31] first: every conversion
-  // stays defined and every answer inside the image is the scalar one.
+  // Truncation toward zero with NaN as 0, like saturating_trunc_to_int32 wherever the answer can
+  // be inside an image: values beyond int32 give the processor's INT32_MIN, outside any image as
+  // the saturated bound would be.
   __m128i index[2];
   const __m128 coordinates[2] = {u, v};
   for (int i = 0; i < 2; ++i) {
-    const __m128 not_nan = _mm_and_ps(_mm_cmpord_ps(coordinates[i], coordinates[i]), coordinates[i]);
-    index[i] = _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(not_nan, _mm_set1_ps(-1.0f)), _mm_set1_ps(2147483520.0f)));
+    index[i] = _mm_andnot_si128(
+      _mm_castps_si128(_mm_cmpunord_ps(coordinates[i], coordinates[i])), _mm_cvttps_epi32(coordinates[i]));
   }
-  // Signed comparisons suffice: the bounds are clamped below 2^31.
+  // Signed comparisons: indices beyond int32 are negative, the bounds are clamped below 2^31.
   const __m128i width = _mm_set1_epi32(static_cast<std::int32_t>(std::min<std::uint32_t>(t.width, INT32_MAX)));
   const __m128i height = _mm_set1_epi32(static_cast<std::int32_t>(std::min<std::uint32_t>(t.height, INT32_MAX)));
   const __m128i minus_one = _mm_set1_epi32(-1);
