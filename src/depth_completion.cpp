@@ -19,9 +19,8 @@ void store_u16(std::uint8_t * bytes, std::uint16_t value)
   std::memcpy(bytes, &value, sizeof value);
 }
 
-}  // namespace
-
-void reset_depth_image(std::uint32_t width, std::uint32_t height, ImageMessage & image)
+/// Gives `image` the header of a packed "16UC1" image and room for its pixels, left unwritten.
+void shape_depth_image(std::uint32_t width, std::uint32_t height, ImageMessage & image)
 {
   const std::uint64_t step = static_cast<std::uint64_t>(width) * sizeof(std::uint16_t);
   if (step > std::numeric_limits<std::uint32_t>::max()) {
@@ -34,17 +33,23 @@ void reset_depth_image(std::uint32_t width, std::uint32_t height, ImageMessage &
   image.encoding = "16UC1";
   image.is_bigendian = host_is_bigendian() ? 1 : 0;
   image.step = static_cast<std::uint32_t>(step);
-  image.data.assign(static_cast<std::size_t>(step) * height, 0);
+  image.data.resize(static_cast<std::size_t>(step) * height);
+}
+
+}  // namespace
+
+void reset_depth_image(std::uint32_t width, std::uint32_t height, ImageMessage & image)
+{
+  shape_depth_image(width, height, image);
+  std::fill(image.data.begin(), image.data.end(), std::uint8_t{0});
 }
 
 void start_from_measured_depth(const DepthPixels & measured, ImageMessage & image)
 {
-  reset_depth_image(measured.width(), measured.height(), image);
-  if (measured.empty()) {
-    return;
-  }
+  // Every byte is copied below, so the buffer is not cleared first.
+  shape_depth_image(measured.width(), measured.height(), image);
   const std::size_t row_bytes = 2 * static_cast<std::size_t>(measured.width());
-  for (std::uint32_t r = 0; r < measured.height(); ++r) {
+  for (std::uint32_t r = 0; r < measured.height() && row_bytes != 0; ++r) {
     std::memcpy(image.data.data() + r * row_bytes, measured.row(r), row_bytes);
   }
 }
