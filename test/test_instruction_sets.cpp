@@ -116,7 +116,8 @@ TEST(InstructionSets, NearbyPoseFillsHolesSoTheComparisonMeansSomething)
   std::mt19937 random(8);
   const ImageMessage depth_1 = edge_depth(random, 33, 9);
   const ImageMessage depth_2 = edge_depth(random, 35, 7);
-  const ImageMessage & completed = run_frame(config, fastest_instruction_set(), depth_1, depth_2).get("depth_image").image;
+  const test::RecordingOutput output = run_frame(config, fastest_instruction_set(), depth_1, depth_2);
+  const ImageMessage & completed = output.get("depth_image").image;
   std::size_t filled = 0;
   for (std::uint32_t r = 0; r < 9; ++r) {
     for (std::uint32_t c = 0; c < 33; ++c) {
