@@ -37,6 +37,11 @@ int run_camera_convertor(int argc, char ** argv)
   try {
     node = std::make_shared<CameraConvertor>();
   } catch (const std::exception & error) {
+    if (!rclcpp::ok()) {
+      // SIGINT/SIGTERM during start-up shut the context down under the constructor: that is a
+      // requested stop, not a bad configuration.
+      return 0;
+    }
     // A bad configuration is a user error: say what and where, and end cleanly.
     RCLCPP_FATAL(
       rclcpp::get_logger("Morvanteq"), "Cannot start: %s (configuration file: %s)", error.what(),

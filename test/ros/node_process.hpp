@@ -121,14 +121,16 @@ public:
   }
 
   /// @brief Waits until the output contains `text`; false on timeout or exit.
-  bool wait_for_output(const std::string & text, std::chrono::seconds timeout) const
+  bool wait_for_output(
+    const std::string & text, std::chrono::seconds timeout,
+    std::chrono::milliseconds poll = std::chrono::milliseconds(20)) const
   {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (std::chrono::steady_clock::now() < deadline) {
       if (output().find(text) != std::string::npos) {
         return true;
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      std::this_thread::sleep_for(poll);
     }
     return false;
   }

@@ -401,8 +401,25 @@ TEST(NodeLifecycle, SigtermEndsTheNodeWithStatusZero)
   test::TemporaryPackagePrefix prefix(&config);
   test::NodeProcess node(TAVRINOX_NODE_EXECUTABLE, prefix, unique_domain_id());
   ASSERT_TRUE(node.wait_for_output("Subscribe topic_2:", 20s)) << node.output();
+  // Give the constructor time to finish so the signal lands in the spinning node.
+  std::this_thread::sleep_for(500ms);
   node.signal(SIGTERM);
   EXPECT_EQ(node.wait_for_exit(15s), 0) << node.output();
+}
+
+TEST(NodeLifecycle, SignalDuringStartUpIsAStopNotAConfigurationError)
+{
+  // The signal handlers are installed before the matrices are printed, so a signal sent as soon
+  // as they appear mostly lands while publishers and subscriptions are still being created.
+  const std::string config = kConfig;
+  test::TemporaryPackagePrefix prefix(&config);
+  for (const int signal_number : {SIGTERM, SIGINT, SIGTERM, SIGINT, SIGTERM}) {
+    test::NodeProcess node(TAVRINOX_NODE_EXECUTABLE, prefix, unique_domain_id());
+    ASSERT_TRUE(node.wait_for_output("camera_extrinsic_1", 20s, 1ms)) << node.output();
+    node.signal(signal_number);
+    EXPECT_EQ(node.wait_for_exit(15s), 0) << node.output();
+    EXPECT_EQ(node.output().find("[FATAL]"), std::string::npos) << node.output();
+  }
 }
 
 TEST(NodeLifecycle, MissingConfigurationEndsWithStatusOneAndTheLibrarysText)
