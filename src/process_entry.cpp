@@ -6,9 +6,12 @@
 #include <memory>
 #include <string>
 
+#include <signal.h>
+
 #include <rclcpp/rclcpp.hpp>
 
 #include "tavrinox_camera_convertor/camera_convertor.hpp"
+#include "tavrinox_camera_convertor/signal_handling_thread.hpp"
 
 namespace tavrinox_camera_convertor
 {
@@ -28,6 +31,8 @@ std::string describe_config_path()
 
 int run_camera_convertor(int argc, char ** argv)
 {
+  // Before rclcpp starts any thread, so that its signal handlers never interrupt a log call.
+  const SignalHandlingThread signal_thread({SIGINT, SIGTERM});
   {
     const rclcpp::InitOptions init_options(rcutils_get_default_allocator());
     rclcpp::init(argc, argv, init_options, rclcpp::SignalHandlerOptions::All);
@@ -50,12 +55,17 @@ int run_camera_convertor(int argc, char ** argv)
     return 1;
   }
 
-  {
+  try {
     rclcpp::executors::MultiThreadedExecutor executor(
       rclcpp::ExecutorOptions(), 4, false, std::chrono::nanoseconds(-1));
     executor.add_node(node, true);
     executor.spin();
     rclcpp::shutdown(nullptr, "user called rclcpp::shutdown()");
+  } catch (const std::exception &) {
+    // A signal between construction and spinning makes the executor refuse the dead context.
+    if (rclcpp::ok()) {
+      throw;
+    }
   }
   node.reset();
   return 0;
