@@ -140,10 +140,20 @@ std::vector<std::uint16_t> synthetic_depth(std::uint32_t width, std::uint32_t he
   return mm;
 }
 
-FrameSet generated_frame(const CameraConfig & base, std::uint32_t width, std::uint32_t height, bool holes)
+/// How much of the generated depth is valid.
+enum class Coverage
 {
+  full,      ///< every pixel measured: camera 1 has nothing to fill, so nothing is rendered
+  one_hole,  ///< camera 1 misses its centre pixel: every point of both clouds is rendered
+  holes,     ///< ~30 % zeros in blobs in both cameras
+};
+
+FrameSet generated_frame(const CameraConfig & base, std::uint32_t width, std::uint32_t height, Coverage coverage)
+{
+  const bool holes = coverage == Coverage::holes;
   FrameSet frame;
-  frame.name = std::to_string(width) + "x" + std::to_string(height) + (holes ? "_holes" : "_full");
+  frame.name = std::to_string(width) + "x" + std::to_string(height) +
+    (holes ? "_holes" : coverage == Coverage::one_hole ? "_one_hole" : "_full");
   frame.config = base;
   // The configured intrinsics are for 640 x 480; scale them with the image.
   const float scale = width / 640.0f;
@@ -153,7 +163,11 @@ FrameSet generated_frame(const CameraConfig & base, std::uint32_t width, std::ui
     k->cx = (k->cx + 0.5f) * scale - 0.5f;
     k->cy = (k->cy + 0.5f) * (height / 480.0f) - 0.5f;
   }
-  frame.depth_1 = depth_message(width, height, synthetic_depth(width, height, holes, 1));
+  std::vector<std::uint16_t> depth_1 = synthetic_depth(width, height, holes, 1);
+  if (coverage == Coverage::one_hole) {
+    depth_1[static_cast<std::size_t>(height / 2) * width + width / 2] = 0;
+  }
+  frame.depth_1 = depth_message(width, height, depth_1);
   frame.depth_2 = depth_message(width, height, synthetic_depth(width, height, holes, 2));
   frame.rgb_1.width = width;
   frame.rgb_1.height = height;
@@ -387,8 +401,8 @@ int run(int argc, char ** argv)
     frames.push_back(std::move(own));
   } else {
     for (const auto & [width, height] : {std::pair{640u, 480u}, std::pair{1280u, 720u}}) {
-      for (const bool holes : {false, true}) {
-        frames.push_back(generated_frame(config, width, height, holes));
+      for (const Coverage coverage : {Coverage::full, Coverage::one_hole, Coverage::holes}) {
+        frames.push_back(generated_frame(config, width, height, coverage));
       }
     }
   }

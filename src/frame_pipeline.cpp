@@ -42,10 +42,12 @@ void FramePipeline::process(
 
   // The merged cloud (camera 1's records, then camera 2's) is rendered while it is written,
   // row by row, and never built as one cloud.
+  // Projections write only camera 1's holes, so a frame without holes is not rendered at all.
   holes_1_.assign(depth_1);
   const DepthRenderTarget render{arm_to_camera_1_, config_.intrinsics_1, depth_image_, &holes_1_};
-  clouds_.write(depth_1, config_.intrinsics_1, config_.extrinsic_1, cam1_cloud_.cloud, &render);
-  clouds_.write(depth_2, config_.intrinsics_2, config_.extrinsic_2, cam2_cloud_.cloud, &render);
+  const DepthRenderTarget * const target = holes_1_.has_holes() ? &render : nullptr;
+  clouds_.write(depth_1, config_.intrinsics_1, config_.extrinsic_1, cam1_cloud_.cloud, target);
+  clouds_.write(depth_2, config_.intrinsics_2, config_.extrinsic_2, cam2_cloud_.cloud, target);
   const SteadyClock::time_point completed_at = SteadyClock::now();
 
   const DepthPixels completed(view_of(depth_image_), "completed", scratch_completed_);

@@ -27,10 +27,12 @@ void HoleMask::assign(const DepthPixels & depth)
             " pixels is too large to complete");
   }
   words_.resize(static_cast<std::size_t>(words));
+  has_holes_ = false;
   // A header may claim billions of rows of no pixels; there is nothing to visit then.
   if (words == 0) {
     return;
   }
+  std::uint32_t any_hole = 0;
   for (std::uint32_t r = 0; r < height_; ++r) {
     const std::uint8_t * pixels = depth.row(r);
     std::uint32_t * row_words = words_.data() + static_cast<std::size_t>(r) * words_per_row_;
@@ -46,6 +48,7 @@ void HoleMask::assign(const DepthPixels & depth)
             _mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(low, zero), _mm_cmpeq_epi16(high, zero))));
         };
       row_words[c / 32] = zeros_of(c) | zeros_of(c + 16) << 16;
+      any_hole |= row_words[c / 32];
     }
 #endif
     for (; c < width_; c += 32) {
@@ -55,8 +58,10 @@ void HoleMask::assign(const DepthPixels & depth)
         bits |= static_cast<std::uint32_t>(DepthPixels::at(pixels, c + b) == 0) << b;
       }
       row_words[c / 32] = bits;
+      any_hole |= bits;
     }
   }
+  has_holes_ = any_hole != 0;
 }
 
 }  // namespace tavrinox_camera_convertor

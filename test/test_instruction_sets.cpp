@@ -152,6 +152,25 @@ TEST(HoleMask, ImageWithoutPixelsHasNoWordsWhateverItsOtherSide)
   mask.assign(DepthPixels(view_of(image), "camera 1", scratch));
   EXPECT_EQ(mask.words_per_row(), 0u);
   EXPECT_EQ(mask.height(), image.height);
+  EXPECT_FALSE(mask.has_holes());
+}
+
+TEST(HoleMask, HasHolesSeesOneHoleAnywhereAndForgetsItOnTheNextImage)
+{
+  // 40 columns: words filled 32 pixels at a time and a tail of 8.
+  const std::uint32_t width = 40;
+  const std::uint32_t height = 2;
+  std::vector<std::uint16_t> scratch;
+  HoleMask mask;
+  for (std::uint32_t hole_at = 0; hole_at <= width * height; ++hole_at) {
+    std::vector<std::uint16_t> mm(std::size_t{width} * height, 1500);
+    if (hole_at < mm.size()) {
+      mm[hole_at] = 0;
+    }
+    const ImageMessage image = test::make_depth_image(width, height, mm);
+    mask.assign(DepthPixels(view_of(image), "camera 1", scratch));
+    EXPECT_EQ(mask.has_holes(), hole_at < mm.size()) << "hole at " << hole_at;
+  }
 }
 
 TEST(HoleMask, MarksExactlyTheZeroPixelsForAnyWidthStepAndByteOrder)

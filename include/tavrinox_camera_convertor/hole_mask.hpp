@@ -30,6 +30,8 @@ public:
   std::uint32_t height() const {return height_;}
   std::uint32_t words_per_row() const {return words_per_row_;}
   const std::uint32_t * words() const {return words_.data();}
+  /// @brief Whether any pixel is a hole; without one, nothing can be filled.
+  bool has_holes() const {return has_holes_;}
 
   /// @brief Whether pixel (`row`, `column`), which must lie inside the image, is a hole.
   bool is_hole(std::uint32_t row, std::uint32_t column) const
@@ -43,6 +45,7 @@ private:
   std::uint32_t height_ = 0;
   std::uint32_t words_per_row_ = 0;
   std::vector<std::uint32_t> words_;
+  bool has_holes_ = false;
 };
 
 }  // namespace tavrinox_camera_convertor
