@@ -23,6 +23,7 @@
 #include "tavrinox_camera_convertor/camera_config.hpp"
 #include "tavrinox_camera_convertor/color_conversion.hpp"
 #include "tavrinox_camera_convertor/frame_pipeline.hpp"
+#include "tavrinox_camera_convertor/frame_products.hpp"
 #include "tavrinox_camera_convertor/instruction_set.hpp"
 
 namespace
@@ -73,19 +74,6 @@ public:
 
 private:
   void touch(const std::vector<std::uint8_t> & data) {checksum += data.size() + (data.empty() ? 0 : data.back());}
-};
-
-/// Keeps the five outputs of the last frame, for the comparison with the literal path.
-class KeepingOutput : public FrameOutput
-{
-public:
-  void publish_cam1_cloud(CloudMessage & message) override {cam1 = message.cloud;}
-  void publish_cam2_cloud(CloudMessage & message) override {cam2 = message.cloud;}
-  void publish_depth_image(ImageMessage & message) override {depth = message;}
-  void publish_color_image(ImageMessage & message) override {color = message;}
-  void publish_converted_cloud(CloudMessage & message) override {converted = message.cloud;}
-  pcl::PCLPointCloud2 cam1, cam2, converted;
-  ImageMessage depth, color;
 };
 
 class ZeroClock : public Clock
@@ -245,17 +233,20 @@ bool run_case(const FrameSet & frame, int runs, InstructionSet instruction_set)
   ZeroClock clock;
 
   FramePipeline pipeline(frame.config, instruction_set);
-  KeepingOutput kept;
-  pipeline.process(depth, color, clock, kept);
+  FrameProducts kept;
+  KeepingOutput keeping(kept);
+  pipeline.process(depth, color, clock, keeping);
   const literal::LiteralFrame expected =
     literal::run_literal_frame(frame.config, depth.depth_1, depth.depth_2, view_of(frame.rgb_1));
-  const bool identical = same_cloud(kept.cam1, expected.cam1_cloud) && same_cloud(kept.cam2, expected.cam2_cloud) &&
-    same_image(kept.depth, expected.depth_image) && same_image(kept.color, expected.color_image) &&
-    same_cloud(kept.converted, expected.converted_cloud);
+  const bool identical = same_cloud(kept.cam1_cloud.cloud, expected.cam1_cloud) &&
+    same_cloud(kept.cam2_cloud.cloud, expected.cam2_cloud) &&
+    same_image(kept.completed_depth, expected.depth_image) && same_image(kept.color, expected.color_image) &&
+    same_cloud(kept.converted_cloud.cloud, expected.converted_cloud);
 
   // The bytes the frame must write: 16 per output point, plus both images.
-  const std::size_t output_bytes = kept.cam1.data.size() + kept.cam2.data.size() + kept.converted.data.size() +
-    kept.depth.data.size() + kept.color.data.size();
+  const std::size_t output_bytes = kept.cam1_cloud.cloud.data.size() +
+    kept.cam2_cloud.cloud.data.size() + kept.converted_cloud.cloud.data.size() +
+    kept.completed_depth.data.size() + kept.color.data.size();
   std::vector<std::uint8_t> floor_source(output_bytes, 1), floor_target(output_bytes, 0);
 
   DiscardingOutput discard;
@@ -305,7 +296,7 @@ bool run_case(const FrameSet & frame, int runs, InstructionSet instruction_set)
 
   std::printf("\n%s: %u x %u and %u x %u, %zu + %zu + %zu points, %.1f MB written per frame\n",
     frame.name.c_str(), frame.depth_1.width, frame.depth_1.height, frame.depth_2.width, frame.depth_2.height,
-    kept.cam1.data.size() / 16, kept.cam2.data.size() / 16, kept.converted.data.size() / 16, output_bytes / 1e6);
+    kept.cam1_cloud.cloud.data.size() / 16, kept.cam2_cloud.cloud.data.size() / 16, kept.converted_cloud.cloud.data.size() / 16, output_bytes / 1e6);
   std::printf("  pipeline   median %8.3f ms   min %8.3f ms\n", fast.median_ms, fast.min_ms);
   std::printf("    stages   check %.3f  clouds and completion %.3f  converted cloud %.3f  publish %.3f ms\n",
     stage_median(&FrameTimings::check_ms), stage_median(&FrameTimings::clouds_and_completion_ms),

@@ -75,6 +75,22 @@ void ArmCloudWriter::write(
   }
   // Counting first sizes the message exactly, so no record is ever moved or zero-filled twice.
   prepare_xyz_cloud(count_measured(depth), out);
+  encode_rows(depth, intrinsics, extrinsic, out.data.data(), out.data.size(), render);
+}
+
+void ArmCloudWriter::render(
+  const DepthPixels & depth, const CameraIntrinsics & intrinsics, const ExtrinsicTransform & extrinsic,
+  const DepthRenderTarget & render)
+{
+  if (!depth.empty()) {
+    encode_rows(depth, intrinsics, extrinsic, nullptr, 0, &render);
+  }
+}
+
+void ArmCloudWriter::encode_rows(
+  const DepthPixels & depth, const CameraIntrinsics & intrinsics, const ExtrinsicTransform & extrinsic,
+  std::uint8_t * records, std::size_t record_bytes, const DepthRenderTarget * render)
+{
   std::optional<detail::RenderConstants> target;
   if (render != nullptr) {
     target = detail::render_constants(*render);
@@ -83,20 +99,25 @@ void ArmCloudWriter::write(
   // The vector loops store every record and move on only past measured pixels, so they may
   // write a few records beyond a row's last one. Rows are therefore encoded straight into the
   // message while it has room for a whole row more, and the last ones through a small buffer.
-  const std::size_t row_room = (static_cast<std::size_t>(depth.width()) + detail::kRecordsPastRow) * kPointRecordBytes;
+  // Records nobody keeps all go through that buffer, which stays in cache.
+  const std::size_t row_room =
+    (static_cast<std::size_t>(depth.width()) + detail::kRecordsPastRow) * kPointRecordBytes;
   row_records_.resize(row_room);
   detail::RowPoints points = row_points(depth.width());
-  std::uint8_t * target_record = out.data.data();
-  std::uint8_t * const end = target_record + out.data.size();
+  std::uint8_t * target_record = records;
+  std::uint8_t * const end = records + record_bytes;
   for (std::uint32_t i = 0; i < depth.height(); ++i) {
     const detail::RowSource row{
       depth.row(i), depth.width(), static_cast<float>(i) - intrinsics.cy, intrinsics, extrinsic, metres_};
-    const bool direct = static_cast<std::size_t>(end - target_record) >= row_room;
-    std::uint8_t * const records = direct ? target_record : row_records_.data();
-    const std::size_t count = encode_row(row, records, target ? &*target : nullptr, points);
+    const bool direct = records != nullptr && static_cast<std::size_t>(end - target_record) >= row_room;
+    std::uint8_t * const row_target = direct ? target_record : row_records_.data();
+    const std::size_t count = encode_row(row, row_target, target ? &*target : nullptr, points);
+    if (records == nullptr) {
+      continue;
+    }
     // A message with no records at all may have no buffer to copy into.
     if (!direct && count != 0) {
-      std::memcpy(target_record, records, count * kPointRecordBytes);
+      std::memcpy(target_record, row_target, count * kPointRecordBytes);
     }
     target_record += count * kPointRecordBytes;
   }

@@ -22,12 +22,8 @@ void store_u16(std::uint8_t * bytes, std::uint16_t value)
 /// Gives `image` the header of a packed "16UC1" image and room for its pixels, left unwritten.
 void shape_depth_image(std::uint32_t width, std::uint32_t height, ImageMessage & image)
 {
+  require_depth_row_fits(width);
   const std::uint64_t step = static_cast<std::uint64_t>(width) * sizeof(std::uint16_t);
-  if (step > std::numeric_limits<std::uint32_t>::max()) {
-    throw FrameError(
-            "camera 1 depth image: width " + std::to_string(width) +
-            " is too large for a 16-bit image row");
-  }
   image.height = height;
   image.width = width;
   image.encoding = "16UC1";
@@ -37,6 +33,16 @@ void shape_depth_image(std::uint32_t width, std::uint32_t height, ImageMessage &
 }
 
 }  // namespace
+
+void require_depth_row_fits(std::uint32_t width)
+{
+  const std::uint64_t step = static_cast<std::uint64_t>(width) * sizeof(std::uint16_t);
+  if (step > std::numeric_limits<std::uint32_t>::max()) {
+    throw FrameError(
+            "camera 1 depth image: width " + std::to_string(width) +
+            " is too large for a 16-bit image row");
+  }
+}
 
 void reset_depth_image(std::uint32_t width, std::uint32_t height, ImageMessage & image)
 {

@@ -9,6 +9,7 @@
 #include "literal_pipeline.hpp"
 #include "tavrinox_camera_convertor/color_conversion.hpp"
 #include "tavrinox_camera_convertor/frame_pipeline.hpp"
+#include "tavrinox_camera_convertor/frame_products.hpp"
 #include "tavrinox_camera_convertor/instruction_set.hpp"
 #include "test_support.hpp"
 
@@ -89,19 +90,20 @@ TEST(FastPathEquivalence, RandomFramesMatchTheLiteralLibraryPathBitForBit)
       }
       FramePipeline pipeline(config, set);
       test::CountingClock clock;
-      test::RecordingOutput output;
+      FrameProducts output;
       // Twice through one pipeline: reused buffers must give the same result as fresh ones.
       for (int pass = 0; pass < 2; ++pass) {
-        output.entries.clear();
+        output = FrameProducts();
+        KeepingOutput keeping(output);
         const ImageMessage & pass_depth_1 = pass == 0 ? previous_depth_1 : depth_1;
-        pipeline.process({view_of(pass_depth_1), view_of(depth_2)}, ImageViewColorConverter(view_of(rgb_1)), clock, output);
+        pipeline.process({view_of(pass_depth_1), view_of(depth_2)}, ImageViewColorConverter(view_of(rgb_1)), clock, keeping);
       }
       SCOPED_TRACE("trial " + std::to_string(trial) + ", " + to_string(set));
-      expect_same_cloud(output.get("cam1_cloud").cloud, expected.cam1_cloud, "cam1_cloud");
-      expect_same_cloud(output.get("cam2_cloud").cloud, expected.cam2_cloud, "cam2_cloud");
-      expect_same_image(output.get("depth_image").image, expected.depth_image, "depth_image");
-      expect_same_image(output.get("color_image").image, expected.color_image, "color_image");
-      expect_same_cloud(output.get("converted_cloud").cloud, expected.converted_cloud, "converted_cloud");
+      expect_same_cloud(output.cam1_cloud.cloud, expected.cam1_cloud, "cam1_cloud");
+      expect_same_cloud(output.cam2_cloud.cloud, expected.cam2_cloud, "cam2_cloud");
+      expect_same_image(output.completed_depth, expected.depth_image, "depth_image");
+      expect_same_image(output.color, expected.color_image, "color_image");
+      expect_same_cloud(output.converted_cloud.cloud, expected.converted_cloud, "converted_cloud");
     }
     if (nearby && !no_holes) {
       // The comparison is only meaningful if the projection actually filled something.

@@ -7,6 +7,7 @@
 #include "tavrinox_camera_convertor/color_conversion.hpp"
 #include "tavrinox_camera_convertor/frame_error.hpp"
 #include "tavrinox_camera_convertor/frame_pipeline.hpp"
+#include "tavrinox_camera_convertor/frame_products.hpp"
 #include "test_support.hpp"
 
 namespace tavrinox_camera_convertor
@@ -15,10 +16,11 @@ namespace
 {
 
 using test::CountingClock;
-using test::RecordingOutput;
-
-const std::vector<std::string> kAllOutputs = {
-  "cam1_cloud", "cam2_cloud", "depth_image", "color_image", "converted_cloud"};
+const std::vector<OutputKind> kAllOutputs = {
+  OutputKind::cam1_cloud, OutputKind::cam2_cloud, OutputKind::depth_image, OutputKind::color_image,
+  OutputKind::converted_cloud};
+const std::vector<OutputKind> kCloudOutputs = {
+  OutputKind::cam1_cloud, OutputKind::cam2_cloud, OutputKind::converted_cloud};
 
 struct Frame
 {
@@ -51,52 +53,54 @@ CameraConfig small_config()
   return config;
 }
 
-RecordingOutput run(FramePipeline & pipeline, const Frame & frame, Clock & clock)
+FrameProducts run(
+  FramePipeline & pipeline, const Frame & frame, Clock & clock, OutputSet wanted = OutputSet::all())
 {
-  RecordingOutput output;
+  FrameProducts products;
+  KeepingOutput output(products, Keeping::copy, wanted);
   pipeline.process({view_of(frame.depth_1), view_of(frame.depth_2)}, ImageViewColorConverter(view_of(frame.rgb_1)),
     clock, output);
-  return output;
+  return products;
 }
 
 TEST(FramePipeline, PublishesFiveOutputsInOrderWithTheirOwnStamps)
 {
   FramePipeline pipeline(small_config());
   CountingClock clock;
-  const RecordingOutput output = run(pipeline, small_frame(), clock);
-  EXPECT_EQ(output.topics(), kAllOutputs);
+  const FrameProducts output = run(pipeline, small_frame(), clock);
+  EXPECT_EQ(output.published, kAllOutputs);
   // One reading per cloud and a single shared reading for both images, taken in between.
-  EXPECT_EQ(output.get("cam1_cloud").header.stamp.sec, 1);
-  EXPECT_EQ(output.get("cam2_cloud").header.stamp.sec, 2);
-  EXPECT_EQ(output.get("depth_image").header.stamp.sec, 3);
-  EXPECT_EQ(output.get("color_image").header.stamp.sec, 3);
-  EXPECT_EQ(output.get("converted_cloud").header.stamp.sec, 4);
+  EXPECT_EQ(output.cam1_cloud.header.stamp.sec, 1);
+  EXPECT_EQ(output.cam2_cloud.header.stamp.sec, 2);
+  EXPECT_EQ(output.completed_depth.header.stamp.sec, 3);
+  EXPECT_EQ(output.color.header.stamp.sec, 3);
+  EXPECT_EQ(output.converted_cloud.header.stamp.sec, 4);
   EXPECT_EQ(clock.readings, 4);
-  for (const char * cloud : {"cam1_cloud", "cam2_cloud", "converted_cloud"}) {
-    EXPECT_EQ(output.get(cloud).header.frame_id, "arm_base");
+  for (const OutputKind cloud : kCloudOutputs) {
+    EXPECT_EQ(cloud_of(output, cloud).header.frame_id, "arm_base");
   }
-  EXPECT_EQ(output.get("depth_image").header.frame_id, "");
-  EXPECT_EQ(output.get("color_image").header.frame_id, "");
+  EXPECT_EQ(output.completed_depth.header.frame_id, "");
+  EXPECT_EQ(output.color.header.frame_id, "");
 }
 
 TEST(FramePipeline, FillsCameraOneHolesFromCameraTwoAndKeepsMeasuredDepth)
 {
   FramePipeline pipeline(small_config());
   CountingClock clock;
-  const RecordingOutput output = run(pipeline, small_frame(), clock);
-  const ImageMessage & depth = output.get("depth_image").image;
+  const FrameProducts output = run(pipeline, small_frame(), clock);
+  const ImageMessage & depth = output.completed_depth;
   EXPECT_EQ(depth.encoding, "16UC1");
   EXPECT_EQ(depth.width, 4u);
   EXPECT_EQ(depth.height, 3u);
   EXPECT_EQ(depth.step, 8u);
   EXPECT_EQ(test::depth_at(depth, 1, 2), 1000);
   EXPECT_EQ(test::depth_at(depth, 0, 0), 1500);
-  EXPECT_EQ(output.get("cam1_cloud").cloud.width, 11u);
-  EXPECT_EQ(output.get("cam2_cloud").cloud.width, 12u);
-  EXPECT_EQ(output.get("converted_cloud").cloud.width, 12u);
+  EXPECT_EQ(output.cam1_cloud.cloud.width, 11u);
+  EXPECT_EQ(output.cam2_cloud.cloud.width, 12u);
+  EXPECT_EQ(output.converted_cloud.cloud.width, 12u);
   // A measured pixel gives the converted cloud exactly camera 1's arm-frame point.
-  const auto & cam1 = output.get("cam1_cloud").cloud.data;
-  const auto & converted = output.get("converted_cloud").cloud.data;
+  const auto & cam1 = output.cam1_cloud.cloud.data;
+  const auto & converted = output.converted_cloud.cloud.data;
   EXPECT_TRUE(std::equal(cam1.begin(), cam1.begin() + 16 * 6, converted.begin()));
 }
 
@@ -104,7 +108,7 @@ TEST(FramePipeline, ColourImageIsConvertedToRgb8)
 {
   FramePipeline pipeline(small_config());
   CountingClock clock;
-  const ImageMessage color = run(pipeline, small_frame(), clock).get("color_image").image;
+  const ImageMessage color = run(pipeline, small_frame(), clock).color;
   EXPECT_EQ(color.encoding, "rgb8");
   EXPECT_EQ(color.step, 12u);
   ASSERT_EQ(color.data.size(), 36u);
@@ -123,8 +127,8 @@ TEST(FramePipeline, ArmTranslationReachesTheCameraOneCloud)
   Frame frame = small_frame();
   frame.depth_1 = test::make_depth_image(1, 1, {1000});
   CountingClock clock;
-  const RecordingOutput output = run(pipeline, frame, clock);
-  const test::Record point = test::record_at(output.get("cam1_cloud").cloud.data, 0);
+  const FrameProducts output = run(pipeline, frame, clock);
+  const test::Record point = test::record_at(output.cam1_cloud.cloud.data, 0);
   EXPECT_EQ(point.x, 0.1f);
   EXPECT_EQ(point.y, 0.0f);
   EXPECT_EQ(point.z, 1.0f);
@@ -136,20 +140,24 @@ TEST(FramePipeline, FailedColourConversionStopsAfterTheDepthImageAndTheNextFrame
   FramePipeline pipeline(small_config());
   CountingClock clock;
   const Frame frame = small_frame();
-  RecordingOutput failed;
+  FrameProducts failed;
+  KeepingOutput failed_output(failed);
   EXPECT_THROW(
-    pipeline.process({view_of(frame.depth_1), view_of(frame.depth_2)}, test::FailingColorConverter(), clock, failed),
+    pipeline.process(
+      {view_of(frame.depth_1), view_of(frame.depth_2)}, test::FailingColorConverter(), clock, failed_output),
     std::runtime_error);
-  EXPECT_EQ(failed.topics(), (std::vector<std::string>{"cam1_cloud", "cam2_cloud", "depth_image"}));
+  EXPECT_EQ(
+    failed.published,
+    (std::vector<OutputKind>{OutputKind::cam1_cloud, OutputKind::cam2_cloud, OutputKind::depth_image}));
 
   CountingClock fresh_clock;
-  const RecordingOutput next = run(pipeline, frame, fresh_clock);
-  EXPECT_EQ(next.topics(), kAllOutputs);
+  const FrameProducts next = run(pipeline, frame, fresh_clock);
+  EXPECT_EQ(next.published, kAllOutputs);
   FramePipeline reference(small_config());
   CountingClock reference_clock;
-  const RecordingOutput expected = run(reference, frame, reference_clock);
-  EXPECT_EQ(next.get("converted_cloud").cloud.data, expected.get("converted_cloud").cloud.data);
-  EXPECT_EQ(next.get("depth_image").image.data, expected.get("depth_image").image.data);
+  const FrameProducts expected = run(reference, frame, reference_clock);
+  EXPECT_EQ(next.converted_cloud.cloud.data, expected.converted_cloud.cloud.data);
+  EXPECT_EQ(next.completed_depth.data, expected.completed_depth.data);
 }
 
 TEST(FramePipeline, EmptyDepthImagesStillGiveAllFiveOutputs)
@@ -159,14 +167,14 @@ TEST(FramePipeline, EmptyDepthImagesStillGiveAllFiveOutputs)
   frame.depth_1 = test::make_depth_image(4, 3, std::vector<std::uint16_t>(12, 0));
   frame.depth_2 = test::make_depth_image(0, 0, {});
   CountingClock clock;
-  const RecordingOutput output = run(pipeline, frame, clock);
-  EXPECT_EQ(output.topics(), kAllOutputs);
-  for (const char * cloud : {"cam1_cloud", "cam2_cloud", "converted_cloud"}) {
-    EXPECT_EQ(output.get(cloud).cloud.width, 0u);
-    EXPECT_EQ(output.get(cloud).cloud.height, 1u);
-    EXPECT_TRUE(output.get(cloud).cloud.data.empty());
+  const FrameProducts output = run(pipeline, frame, clock);
+  EXPECT_EQ(output.published, kAllOutputs);
+  for (const OutputKind cloud : kCloudOutputs) {
+    EXPECT_EQ(cloud_of(output, cloud).cloud.width, 0u);
+    EXPECT_EQ(cloud_of(output, cloud).cloud.height, 1u);
+    EXPECT_TRUE(cloud_of(output, cloud).cloud.data.empty());
   }
-  EXPECT_EQ(output.get("depth_image").image.data, std::vector<std::uint8_t>(24, 0));
+  EXPECT_EQ(output.completed_depth.data, std::vector<std::uint8_t>(24, 0));
 }
 
 TEST(FramePipeline, UnreadableDepthRejectsTheWholeFrameBeforeAnyOutput)
@@ -178,12 +186,13 @@ TEST(FramePipeline, UnreadableDepthRejectsTheWholeFrameBeforeAnyOutput)
   Frame short_data = small_frame();
   short_data.depth_1.data.resize(10);
   for (const Frame & frame : {bad_encoding, short_data}) {
-    RecordingOutput output;
+    FrameProducts products;
+    KeepingOutput output(products);
     EXPECT_THROW(
       pipeline.process({view_of(frame.depth_1), view_of(frame.depth_2)}, ImageViewColorConverter(view_of(frame.rgb_1)),
       clock, output),
       FrameError);
-    EXPECT_TRUE(output.entries.empty());
+    EXPECT_TRUE(products.published.empty());
   }
   EXPECT_EQ(clock.readings, 0);
 }
@@ -202,10 +211,10 @@ TEST(FramePipeline, CameraTwoMayHaveAnotherSizeAndAnotherEncoding)
   std::memcpy(metres.data.data(), values, 8);
   frame.depth_2 = metres;
   CountingClock clock;
-  const RecordingOutput output = run(pipeline, frame, clock);
-  EXPECT_EQ(output.get("cam2_cloud").cloud.width, 2u);
-  EXPECT_EQ(test::record_at(output.get("cam2_cloud").cloud.data, 1).z, 2.0f);
-  EXPECT_EQ(output.get("depth_image").image.width, 4u);
+  const FrameProducts output = run(pipeline, frame, clock);
+  EXPECT_EQ(output.cam2_cloud.cloud.width, 2u);
+  EXPECT_EQ(test::record_at(output.cam2_cloud.cloud.data, 1).z, 2.0f);
+  EXPECT_EQ(output.completed_depth.width, 4u);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "tavrinox_camera_convertor/color_conversion.hpp"
 #include "tavrinox_camera_convertor/frame_pipeline.hpp"
+#include "tavrinox_camera_convertor/frame_products.hpp"
 #include "tavrinox_camera_convertor/hole_mask.hpp"
 #include "tavrinox_camera_convertor/instruction_set.hpp"
 #include "test_support.hpp"
@@ -31,25 +32,28 @@ std::vector<InstructionSet> vector_sets()
   return sets;
 }
 
-test::RecordingOutput run_frame(
+FrameProducts run_frame(
   const CameraConfig & config, InstructionSet set, const ImageMessage & depth_1, const ImageMessage & depth_2)
 {
   const ImageMessage rgb = test::make_color_image(
     depth_1.width, depth_1.height, "rgb8", std::vector<std::uint8_t>(std::size_t{3} * depth_1.width * depth_1.height, 9));
   FramePipeline pipeline(config, set);
   test::CountingClock clock;
-  test::RecordingOutput output;
+  FrameProducts products;
+  KeepingOutput output(products);
   pipeline.process({view_of(depth_1), view_of(depth_2)}, ImageViewColorConverter(view_of(rgb)), clock, output);
-  return output;
+  return products;
 }
 
-void expect_same_outputs(const test::RecordingOutput & vector, const test::RecordingOutput & scalar)
+void expect_same_outputs(const FrameProducts & vector, const FrameProducts & scalar)
 {
-  for (const char * cloud : {"cam1_cloud", "cam2_cloud", "converted_cloud"}) {
-    EXPECT_EQ(vector.get(cloud).cloud.width, scalar.get(cloud).cloud.width) << cloud;
-    EXPECT_TRUE(vector.get(cloud).cloud.data == scalar.get(cloud).cloud.data) << cloud << ": records differ";
+  for (const OutputKind cloud : {OutputKind::cam1_cloud, OutputKind::cam2_cloud, OutputKind::converted_cloud}) {
+    const int index = static_cast<int>(cloud);
+    EXPECT_EQ(cloud_of(vector, cloud).cloud.width, cloud_of(scalar, cloud).cloud.width) << index;
+    EXPECT_TRUE(cloud_of(vector, cloud).cloud.data == cloud_of(scalar, cloud).cloud.data)
+      << "output " << index << ": records differ";
   }
-  EXPECT_TRUE(vector.get("depth_image").image.data == scalar.get("depth_image").image.data) << "completed depth differs";
+  EXPECT_TRUE(vector.completed_depth.data == scalar.completed_depth.data) << "completed depth differs";
 }
 
 /// Depth with runs of holes, the extreme values 1 and 65535 mm, and everything in between.
@@ -98,7 +102,7 @@ TEST(InstructionSets, EveryVectorLoopWritesTheScalarBytesOnEdgeFrames)
     for (const std::uint32_t width : {1u, 3u, 4u, 7u, 8u, 9u, 13u, 16u, 17u, 33u}) {
       const ImageMessage depth_1 = edge_depth(random, width, 9);
       const ImageMessage depth_2 = edge_depth(random, width + 2, 7);
-      const test::RecordingOutput scalar = run_frame(config, InstructionSet::scalar, depth_1, depth_2);
+      const FrameProducts scalar = run_frame(config, InstructionSet::scalar, depth_1, depth_2);
       for (const InstructionSet set : vector_sets()) {
         SCOPED_TRACE(calibration.name + ", width " + std::to_string(width) + ", " + to_string(set));
         expect_same_outputs(run_frame(config, set, depth_1, depth_2), scalar);
@@ -116,8 +120,8 @@ TEST(InstructionSets, NearbyPoseFillsHolesSoTheComparisonMeansSomething)
   std::mt19937 random(8);
   const ImageMessage depth_1 = edge_depth(random, 33, 9);
   const ImageMessage depth_2 = edge_depth(random, 35, 7);
-  const test::RecordingOutput output = run_frame(config, fastest_instruction_set(), depth_1, depth_2);
-  const ImageMessage & completed = output.get("depth_image").image;
+  const FrameProducts output = run_frame(config, fastest_instruction_set(), depth_1, depth_2);
+  const ImageMessage & completed = output.completed_depth;
   std::size_t filled = 0;
   for (std::uint32_t r = 0; r < 9; ++r) {
     for (std::uint32_t c = 0; c < 33; ++c) {

@@ -16,6 +16,7 @@
 #include "tavrinox_camera_convertor/color_conversion.hpp"
 #include "tavrinox_camera_convertor/frame_error.hpp"
 #include "tavrinox_camera_convertor/frame_pipeline.hpp"
+#include "tavrinox_camera_convertor/frame_products.hpp"
 #include "test_support.hpp"
 
 namespace tavrinox_camera_convertor
@@ -62,11 +63,14 @@ TEST(MalformedColourImage, PipelinePublishesTheDepthOutputsAndStopsBeforeTheColo
   const ImageMessage colour = colour_header_larger_than_its_data();
   FramePipeline pipeline(config);
   test::CountingClock clock;
-  test::RecordingOutput output;
+  FrameProducts products;
+  KeepingOutput output(products);
   EXPECT_THROW(
     pipeline.process({view_of(depth), view_of(depth)}, ImageViewColorConverter(view_of(colour)), clock, output),
     FrameError);
-  EXPECT_EQ(output.topics(), (std::vector<std::string>{"cam1_cloud", "cam2_cloud", "depth_image"}));
+  EXPECT_EQ(
+    products.published,
+    (std::vector<OutputKind>{OutputKind::cam1_cloud, OutputKind::cam2_cloud, OutputKind::depth_image}));
 }
 
 /// The text of the yaml-cpp exception loading `replacement` in place of `original` gives, or "loaded".

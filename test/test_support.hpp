@@ -129,62 +129,6 @@ public:
   std::int32_t readings = 0;
 };
 
-/// Keeps a copy of everything published, in order.
-class RecordingOutput : public FrameOutput
-{
-public:
-  struct Entry
-  {
-    std::string topic;
-    Header header;
-    pcl::PCLPointCloud2 cloud;
-    ImageMessage image;
-  };
-
-  void publish_cam1_cloud(CloudMessage & message) override {add_cloud("cam1_cloud", message);}
-  void publish_cam2_cloud(CloudMessage & message) override {add_cloud("cam2_cloud", message);}
-  void publish_depth_image(ImageMessage & message) override {add_image("depth_image", message);}
-  void publish_color_image(ImageMessage & message) override {add_image("color_image", message);}
-  void publish_converted_cloud(CloudMessage & message) override {add_cloud("converted_cloud", message);}
-
-  std::vector<std::string> topics() const
-  {
-    std::vector<std::string> names;
-    for (const auto & entry : entries) {
-      names.push_back(entry.topic);
-    }
-    return names;
-  }
-
-  const Entry & get(const std::string & topic) const
-  {
-    for (const auto & entry : entries) {
-      if (entry.topic == topic) {
-        return entry;
-      }
-    }
-    throw std::out_of_range("nothing published on " + topic);
-  }
-
-  std::vector<Entry> entries;
-
-private:
-  void add_cloud(const std::string & topic, const CloudMessage & message)
-  {
-    Entry & entry = entries.emplace_back();
-    entry.topic = topic;
-    entry.header = message.header;
-    entry.cloud = message.cloud;
-  }
-  void add_image(const std::string & topic, const ImageMessage & message)
-  {
-    Entry & entry = entries.emplace_back();
-    entry.topic = topic;
-    entry.header = message.header;
-    entry.image = message;
-  }
-};
-
 /// A colour source whose conversion always fails, as an image bridge does for an unknown encoding.
 class FailingColorConverter : public ColorConverter
 {

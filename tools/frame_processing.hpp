@@ -4,23 +4,14 @@
 #include "frame_inputs.hpp"
 #include "tavrinox_camera_convertor/frame_output.hpp"
 #include "tavrinox_camera_convertor/frame_pipeline.hpp"
+#include "tavrinox_camera_convertor/frame_products.hpp"
 
 namespace tavrinox_camera_convertor
 {
 
-/// The five outputs the pipeline published for one frame, and the time its stages took.
-struct FrameProducts
-{
-  CloudMessage cam1_cloud;
-  CloudMessage cam2_cloud;
-  ImageMessage completed_depth;  ///< "16UC1", camera 1's size
-  ImageMessage color;            ///< "rgb8"
-  CloudMessage converted_cloud;
-  FrameTimings timings;
-};
-
 /**
- * @brief Runs one frame set through `pipeline`, exactly as the node does, and keeps what it publishes.
+ * @brief Runs one frame set through `pipeline`, exactly as the node does, and keeps what it
+ *        publishes with the time its stages took.
  * @throws FrameError when the pipeline rejects the frame
  */
 FrameProducts process_frame(FramePipeline & pipeline, const FrameInputs & inputs, Clock & clock);

@@ -46,9 +46,22 @@ public:
     const DepthPixels & depth, const CameraIntrinsics & intrinsics, const ExtrinsicTransform & extrinsic,
     pcl::PCLPointCloud2 & out, const DepthRenderTarget * render = nullptr);
 
+  /**
+   * @brief Renders the arm-frame points of `depth` into `render`, in cloud order, as write()
+   *        does, for a frame whose cloud itself is not wanted.
+   */
+  void render(
+    const DepthPixels & depth, const CameraIntrinsics & intrinsics, const ExtrinsicTransform & extrinsic,
+    const DepthRenderTarget & render);
+
   InstructionSet instruction_set() const {return instruction_set_;}
 
 private:
+  /// @brief Encodes every row; records go to `records` (sized exactly) or, if null, are dropped.
+  void encode_rows(
+    const DepthPixels & depth, const CameraIntrinsics & intrinsics, const ExtrinsicTransform & extrinsic,
+    std::uint8_t * records, std::size_t record_bytes, const DepthRenderTarget * render);
+
   /// @brief Room for one row's points in structure-of-arrays form.
   detail::RowPoints row_points(std::uint32_t width);
 

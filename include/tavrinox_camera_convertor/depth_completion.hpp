@@ -34,6 +34,12 @@ inline std::int32_t saturating_trunc_to_int32(float value)
 }
 
 /**
+ * @brief Checks that a completed image of camera 1's `width` has a row that fits a 32-bit step.
+ * @throws FrameError otherwise
+ */
+void require_depth_row_fits(std::uint32_t width);
+
+/**
  * @brief Makes `image` an all-zero "16UC1" image of `width` x `height`, reusing its buffer.
  * @throws FrameError when a row of that width does not fit a 32-bit step
  */

@@ -3,6 +3,7 @@
 
 #include "tavrinox_camera_convertor/cloud_encoding.hpp"
 #include "tavrinox_camera_convertor/image.hpp"
+#include "tavrinox_camera_convertor/output_set.hpp"
 
 namespace tavrinox_camera_convertor
 {
@@ -13,12 +14,20 @@ namespace tavrinox_camera_convertor
  *
  * Each message is the output's to consume during the call (it may copy it or take its
  * buffers); the pipeline rebuilds every field for the next frame. An exception thrown here
- * stops the frame: later outputs are not made.
+ * stops the frame: later outputs are not made. Only the outputs that wanted() names are made
+ * and handed over.
  */
 class FrameOutput
 {
 public:
   virtual ~FrameOutput() = default;
+
+  /**
+   * @brief The outputs someone listens to, asked once as a frame starts; work that none of
+   *        them needs is skipped. By default every output.
+   */
+  virtual OutputSet wanted() const {return OutputSet::all();}
+
   virtual void publish_cam1_cloud(CloudMessage & message) = 0;
   virtual void publish_cam2_cloud(CloudMessage & message) = 0;
   virtual void publish_depth_image(ImageMessage & message) = 0;

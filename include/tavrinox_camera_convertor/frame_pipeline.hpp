@@ -8,6 +8,7 @@
 #include "tavrinox_camera_convertor/camera_config.hpp"
 #include "tavrinox_camera_convertor/cloud_encoding.hpp"
 #include "tavrinox_camera_convertor/frame_output.hpp"
+#include "tavrinox_camera_convertor/frame_timings.hpp"
 #include "tavrinox_camera_convertor/hole_mask.hpp"
 #include "tavrinox_camera_convertor/image.hpp"
 #include "tavrinox_camera_convertor/instruction_set.hpp"
@@ -20,16 +21,6 @@ struct DepthPair
 {
   ImageView depth_1;
   ImageView depth_2;
-};
-
-/// Wall time of each stage of the last frame, in milliseconds.
-struct FrameTimings
-{
-  double check_ms = 0.0;                   ///< reading and checking both depth images
-  double clouds_and_completion_ms = 0.0;   ///< both cameras' clouds, rendered into camera 1's holes as made
-  double converted_cloud_ms = 0.0;         ///< back-projection of the completed image
-  double publish_ms = 0.0;                 ///< colour conversion and the five outputs
-  double total_ms() const {return check_ms + clouds_and_completion_ms + converted_cloud_ms + publish_ms;}
 };
 
 /**
@@ -55,6 +46,9 @@ public:
    *
    * Both depth images are checked before anything is published. A failure after that (the
    * colour conversion, an output) leaves the earlier outputs published and makes no later one.
+   * Only the outputs that `output.wanted()` names are made; what each of them receives, in
+   * which order and with which stamps, does not depend on the others being wanted. The colour
+   * conversion runs whenever the colour image or the converted cloud is wanted.
    * @throws FrameError for a depth image that cannot be read (nothing published)
    * @throws whatever `color` or `output` throw
    */
@@ -64,6 +58,16 @@ public:
   const FrameTimings & last_timings() const {return timings_;}
 
 private:
+  /// @brief Writes the cloud of `kind` if wanted, or only renders its points into `target`.
+  void write_or_render(
+    OutputKind kind, OutputSet wanted, const DepthPixels & depth, const CameraIntrinsics & intrinsics,
+    const ExtrinsicTransform & extrinsic, CloudMessage & message, const DepthRenderTarget * target);
+
+  /// @brief Stamps and frames the cloud of `kind` and hands it to `output`, if wanted.
+  void publish_cloud_if_wanted(OutputKind kind, OutputSet wanted, Clock & clock, FrameOutput & output);
+
+  CloudMessage & cloud_message(OutputKind kind);
+
   CameraConfig config_;
   Eigen::Matrix4f arm_to_camera_1_;
   ArmCloudWriter clouds_;
