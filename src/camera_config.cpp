@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cmath>
+#include <stdexcept>
+#include <string>
 
 namespace tavrinox_camera_convertor
 {
@@ -32,32 +34,80 @@ float read_focal_length(const YAML::Node & value)
   return focal_length;
 }
 
+// yaml-cpp names the position of a bad value but not its key, and for a missing key not even
+// a position: the user could not tell which of the many numbers is wrong. The text gains the
+// key path while the exception stays the one yaml-cpp threw, whose type callers catch.
+void name_key_path(YAML::Exception & error, const std::string & key_path)
+{
+  const std::string suffix = " (key " + key_path + ")";
+  // yaml-cpp composes what() from the mark and msg once, when it builds the exception.
+  const std::runtime_error composed(error.what() + suffix);
+  error.msg += suffix;
+  static_cast<std::runtime_error &>(error) = composed;
+}
+
+template<typename Read>
+auto read_at(const std::string & key_path, const Read & read)
+{
+  try {
+    return read();
+  } catch (YAML::Exception & error) {
+    name_key_path(error, key_path);
+    throw;
+  }
+}
+
+std::string element_path(const char * section, const char * key, int index)
+{
+  return std::string(section) + "." + key + "[" + std::to_string(index) + "]";
+}
+
+std::string key_path(const char * section, const char * key)
+{
+  return std::string(section) + "." + key;
+}
+
 // Every lookup starts again from the root with the mutable operator[], so a missing key
 // surfaces as yaml-cpp's "bad conversion" and a scalar in the way as its BadSubscript.
+// Rxyz and Txyz are read element by element in turn, which decides the error of a file with
+// both wrong.
 ExtrinsicTransform read_extrinsic(YAML::Node & root, const char * section)
 {
   std::array<float, 3> angles{};
   std::array<float, 3> translation{};
   for (int i = 0; i < 3; ++i) {
-    angles[i] = read_finite_number(root[section]["Rxyz"][i]);
-    translation[i] = read_finite_number(root[section]["Txyz"][i]);
+    angles[i] = read_at(
+      element_path(section, "Rxyz", i), [&] {return read_finite_number(root[section]["Rxyz"][i]);});
+    translation[i] = read_at(
+      element_path(section, "Txyz", i), [&] {return read_finite_number(root[section]["Txyz"][i]);});
   }
   return make_extrinsic_transform(angles, translation);
+}
+
+float number_at(YAML::Node & root, const char * section, const char * key)
+{
+  return read_at(key_path(section, key), [&] {return read_finite_number(root[section][key]);});
+}
+
+float focal_length_at(YAML::Node & root, const char * section, const char * key)
+{
+  return read_at(key_path(section, key), [&] {return read_focal_length(root[section][key]);});
 }
 
 CameraIntrinsics read_intrinsics(YAML::Node & root, const char * section)
 {
   CameraIntrinsics intrinsics;
-  intrinsics.fx = read_focal_length(root[section]["fx"]);
-  intrinsics.fy = read_focal_length(root[section]["fy"]);
-  intrinsics.cx = read_finite_number(root[section]["cx"]);
-  intrinsics.cy = read_finite_number(root[section]["cy"]);
+  intrinsics.fx = focal_length_at(root, section, "fx");
+  intrinsics.fy = focal_length_at(root, section, "fy");
+  intrinsics.cx = number_at(root, section, "cx");
+  intrinsics.cy = number_at(root, section, "cy");
   return intrinsics;
 }
 
 std::string read_setting(YAML::Node & root, const char * key)
 {
-  return root["tavrinox_camera_convertor"][key].as<std::string>();
+  constexpr const char * kSection = "tavrinox_camera_convertor";
+  return read_at(key_path(kSection, key), [&] {return root[kSection][key].as<std::string>();});
 }
 
 }  // namespace

@@ -26,6 +26,7 @@ struct Loaded
 {
   std::string printed;
   std::string error;
+  std::string message;  ///< yaml-cpp's msg, what() without the position
 };
 
 /// Loads `text`, keeping what was printed and the exception text, if any.
@@ -40,6 +41,7 @@ Loaded load_failing(const std::string & text)
     ADD_FAILURE() << "loading succeeded";
   } catch (const Exception & error) {
     loaded.error = error.what();
+    loaded.message = error.msg;
   }
   loaded.printed = printed.str();
   return loaded;
@@ -48,7 +50,8 @@ Loaded load_failing(const std::string & text)
 CameraConfig load(const std::string & text, std::string * printed = nullptr)
 {
   std::ostringstream out;
-  const CameraConfig config = load_camera_config(test::write_temp_file("camera_config_test.yaml", text), out);
+  const CameraConfig config =
+    load_camera_config(test::write_temp_file("camera_config_test.yaml", text), out);
   if (printed != nullptr) {
     *printed = out.str();
   }
@@ -99,59 +102,92 @@ TEST(CameraConfig, KeyOrderAndExtraKeysDoNotMatter)
 
 TEST(CameraConfig, NumbersMayBeIntegersAndSequencesLonger)
 {
-  const std::string text = with(with(kComplete, "fx: 600.5", "fx: 600"), "Rxyz: [0, 0, 0]", "Rxyz: [0, 0, 90, 40]");
+  const std::string text =
+    with(with(kComplete, "fx: 600.5", "fx: 600"), "Rxyz: [0, 0, 0]", "Rxyz: [0, 0, 90, 40]");
   const CameraConfig config = load(text);
   EXPECT_EQ(config.intrinsics_1.fx, 600.0f);
-  EXPECT_EQ(config.extrinsic_1, load(with(kComplete, "Rxyz: [0, 0, 0]", "Rxyz: [0, 0, 90]")).extrinsic_1);
+  EXPECT_EQ(
+    config.extrinsic_1, load(with(kComplete, "Rxyz: [0, 0, 0]", "Rxyz: [0, 0, 90]")).extrinsic_1);
 }
 
-TEST(CameraConfig, ShortRotationFailsWithBareTextBeforeAnythingIsPrinted)
+TEST(CameraConfig, ShortRotationNamesTheMissingElementBeforeAnythingIsPrinted)
 {
-  const Loaded loaded = load_failing<YAML::BadConversion>(with(kComplete, "Rxyz: [0, 0, 0]", "Rxyz: [0, 0]"));
-  EXPECT_EQ(loaded.error, "bad conversion");
+  const Loaded loaded =
+    load_failing<YAML::BadConversion>(with(kComplete, "Rxyz: [0, 0, 0]", "Rxyz: [0, 0]"));
+  EXPECT_EQ(loaded.error, "bad conversion (key camera_extrinsic_1.Rxyz[2])");
   EXPECT_EQ(loaded.printed, "");
 }
 
-TEST(CameraConfig, WordForFocalLengthFailsWithItsPositionAfterBothMatricesArePrinted)
+TEST(CameraConfig, WordForFocalLengthFailsWithItsPositionAndKeyAfterBothMatricesArePrinted)
 {
   const Loaded loaded = load_failing<YAML::BadConversion>(with(kComplete, "fx: 600.5", "fx: wide"));
-  EXPECT_EQ(loaded.error, "yaml-cpp: error at line 8, column 7: bad conversion");
+  EXPECT_EQ(
+    loaded.error,
+    "yaml-cpp: error at line 8, column 7: bad conversion (key camera_intrinsic_1.fx)");
+  EXPECT_EQ(loaded.message, "bad conversion (key camera_intrinsic_1.fx)");
   EXPECT_NE(loaded.printed.find("camera_extrinsic_1: \n"), std::string::npos);
   EXPECT_NE(loaded.printed.find("camera_extrinsic_2_: \n"), std::string::npos);
 }
 
+TEST(CameraConfig, MissingIntrinsicNamesItsKeyPath)
+{
+  Loaded loaded = load_failing<YAML::BadConversion>(with(kComplete, "  fx: 600.5\n", ""));
+  EXPECT_EQ(loaded.error, "bad conversion (key camera_intrinsic_1.fx)");
+  loaded = load_failing<YAML::BadConversion>(with(kComplete, "  cy: 250\n", ""));
+  EXPECT_EQ(loaded.error, "bad conversion (key camera_intrinsic_2.cy)");
+  loaded = load_failing<YAML::BadConversion>(with(kComplete, "  depth_topic_2: /cam2/depth\n", ""));
+  EXPECT_EQ(loaded.error, "bad conversion (key tavrinox_camera_convertor.depth_topic_2)");
+}
+
 TEST(CameraConfig, NullFrameIdReadsAsTheTextNull)
 {
-  EXPECT_EQ(load(with(kComplete, "arm_frame_id: base_link", "arm_frame_id: ~")).arm_frame_id, "null");
-  EXPECT_EQ(load(with(kComplete, "arm_frame_id: base_link", "arm_frame_id:")).arm_frame_id, "null");
+  const auto frame_id_of = [](const std::string & line) {
+      return load(with(kComplete, "arm_frame_id: base_link", line)).arm_frame_id;
+    };
+  EXPECT_EQ(frame_id_of("arm_frame_id: ~"), "null");
+  EXPECT_EQ(frame_id_of("arm_frame_id:"), "null");
 }
 
 TEST(CameraConfig, MissingSectionFailsAfterPrintingTheMatrices)
 {
-  const std::string text = std::string(kComplete).substr(0, std::string(kComplete).find("tavrinox_camera_convertor:"));
+  const std::string complete = kComplete;
+  const std::string text = complete.substr(0, complete.find("tavrinox_camera_convertor:"));
   const Loaded loaded = load_failing<YAML::BadConversion>(text);
-  EXPECT_EQ(loaded.error, "bad conversion");
+  EXPECT_EQ(loaded.error, "bad conversion (key tavrinox_camera_convertor.arm_frame_id)");
   EXPECT_NE(loaded.printed.find("camera_extrinsic_2_: \n"), std::string::npos);
 }
 
 TEST(CameraConfig, ScalarWhereAMappingOrSequenceBelongsIsABadSubscript)
 {
   const std::string scalar_section = with(
-    kComplete, "camera_extrinsic_1:\n  Rxyz: [0, 0, 0]\n  Txyz: [0.1, 0.2, 0.3]\n", "camera_extrinsic_1: 5\n");
+    kComplete, "camera_extrinsic_1:\n  Rxyz: [0, 0, 0]\n  Txyz: [0.1, 0.2, 0.3]\n",
+    "camera_extrinsic_1: 5\n");
   Loaded loaded = load_failing<YAML::BadSubscript>(scalar_section);
-  EXPECT_EQ(loaded.error, "yaml-cpp: error at line 1, column 21: operator[] call on a scalar (key: \"Rxyz\")");
+  EXPECT_EQ(loaded.error,
+    "yaml-cpp: error at line 1, column 21: operator[] call on a scalar (key: \"Rxyz\") "
+    "(key camera_extrinsic_1.Rxyz[0])");
   EXPECT_EQ(loaded.printed, "");
 
   loaded = load_failing<YAML::BadSubscript>(with(kComplete, "Rxyz: [0, 0, 0]", "Rxyz: 5"));
-  EXPECT_EQ(loaded.error, "yaml-cpp: error at line 2, column 9: operator[] call on a scalar (key: \"0\")");
+  EXPECT_EQ(loaded.error,
+    "yaml-cpp: error at line 2, column 9: operator[] call on a scalar (key: \"0\") "
+    "(key camera_extrinsic_1.Rxyz[0])");
+
+  loaded = load_failing<YAML::BadSubscript>(with(
+      kComplete, "camera_intrinsic_1:\n  fx: 600.5\n  fy: 601\n  cx: 320\n  cy: 240\n",
+      "camera_intrinsic_1: 525.0\n"));
+  EXPECT_EQ(loaded.error,
+    "yaml-cpp: error at line 7, column 21: operator[] call on a scalar (key: \"fx\") "
+    "(key camera_intrinsic_1.fx)");
 }
 
 TEST(CameraConfig, MissingOrBrokenFileRaisesTheLibrarysOwnErrors)
 {
   std::ostringstream printed;
-  EXPECT_THROW(load_camera_config(::testing::TempDir() + "no_such_config.yaml", printed), YAML::BadFile);
-  EXPECT_THROW(load_camera_config(test::write_temp_file("broken.yaml", "camera_extrinsic_1: [1, 2\n"), printed),
-    YAML::ParserException);
+  EXPECT_THROW(
+    load_camera_config(::testing::TempDir() + "no_such_config.yaml", printed), YAML::BadFile);
+  const std::string broken = test::write_temp_file("broken.yaml", "camera_extrinsic_1: [1, 2\n");
+  EXPECT_THROW(load_camera_config(broken, printed), YAML::ParserException);
   EXPECT_EQ(printed.str(), "");
 }
 

@@ -66,14 +66,16 @@ TEST(MalformedColourImage, PipelinePublishesTheDepthOutputsAndStopsBeforeTheColo
   FrameProducts products;
   KeepingOutput output(products);
   EXPECT_THROW(
-    pipeline.process({view_of(depth), view_of(depth)}, ImageViewColorConverter(view_of(colour)), clock, output),
+    pipeline.process(
+      {view_of(depth), view_of(depth)}, ImageViewColorConverter(view_of(colour)), clock, output),
     FrameError);
-  EXPECT_EQ(
-    products.published,
-    (std::vector<OutputKind>{OutputKind::cam1_cloud, OutputKind::cam2_cloud, OutputKind::depth_image}));
+  const std::vector<OutputKind> depth_outputs = {
+    OutputKind::cam1_cloud, OutputKind::cam2_cloud, OutputKind::depth_image};
+  EXPECT_EQ(products.published, depth_outputs);
 }
 
-/// The text of the yaml-cpp exception loading `replacement` in place of `original` gives, or "loaded".
+/// The text of the yaml-cpp exception loading `replacement` in place of `original` gives, or
+/// "loaded".
 std::string load_error(const std::string & original, const std::string & replacement)
 {
   std::string text = test::kComplete;
@@ -89,20 +91,29 @@ std::string load_error(const std::string & original, const std::string & replace
   return "loaded";
 }
 
-TEST(MalformedConfiguration, NonFiniteOrZeroFocalLengthsAreRefusedWithTheirPosition)
+/// yaml-cpp's text for a value it cannot take, at its 1-based position, and the value's key.
+std::string refusal_at(int line, int column, const std::string & key_path)
 {
-  EXPECT_EQ(load_error("fx: 600.5", "fx: 0"), "yaml-cpp: error at line 8, column 7: bad conversion");
-  EXPECT_EQ(load_error("fy: 611", "fy: -0.0"), "yaml-cpp: error at line 14, column 7: bad conversion");
-  EXPECT_EQ(load_error("fx: 610", "fx: .nan"), "yaml-cpp: error at line 13, column 7: bad conversion");
-  EXPECT_EQ(load_error("fy: 601", "fy: .inf"), "yaml-cpp: error at line 9, column 7: bad conversion");
+  return "yaml-cpp: error at line " + std::to_string(line) + ", column " +
+         std::to_string(column) + ": bad conversion (key " + key_path + ")";
 }
 
-TEST(MalformedConfiguration, NonFinitePrincipalPointsAndExtrinsicsAreRefusedWithTheirPosition)
+TEST(MalformedConfiguration, NonFiniteOrZeroFocalLengthsAreRefusedWithTheirPositionAndKey)
 {
-  EXPECT_EQ(load_error("cx: 320", "cx: -.inf"), "yaml-cpp: error at line 10, column 7: bad conversion");
-  EXPECT_EQ(load_error("cy: 250", "cy: .NaN"), "yaml-cpp: error at line 16, column 7: bad conversion");
-  EXPECT_EQ(load_error("Rxyz: [0, 0, 90]", "Rxyz: [0, .nan, 90]"), "yaml-cpp: error at line 5, column 13: bad conversion");
-  EXPECT_EQ(load_error("Txyz: [1, 2, 3]", "Txyz: [1, 2, .inf]"), "yaml-cpp: error at line 6, column 16: bad conversion");
+  EXPECT_EQ(load_error("fx: 600.5", "fx: 0"), refusal_at(8, 7, "camera_intrinsic_1.fx"));
+  EXPECT_EQ(load_error("fy: 611", "fy: -0.0"), refusal_at(14, 7, "camera_intrinsic_2.fy"));
+  EXPECT_EQ(load_error("fx: 610", "fx: .nan"), refusal_at(13, 7, "camera_intrinsic_2.fx"));
+  EXPECT_EQ(load_error("fy: 601", "fy: .inf"), refusal_at(9, 7, "camera_intrinsic_1.fy"));
+}
+
+TEST(MalformedConfiguration, NonFinitePrincipalPointsAndExtrinsicsAreRefusedWithTheirPositionAndKey)
+{
+  EXPECT_EQ(load_error("cx: 320", "cx: -.inf"), refusal_at(10, 7, "camera_intrinsic_1.cx"));
+  EXPECT_EQ(load_error("cy: 250", "cy: .NaN"), refusal_at(16, 7, "camera_intrinsic_2.cy"));
+  const std::string nan_angle = load_error("Rxyz: [0, 0, 90]", "Rxyz: [0, .nan, 90]");
+  EXPECT_EQ(nan_angle, refusal_at(5, 13, "camera_extrinsic_2.Rxyz[1]"));
+  const std::string infinite_position = load_error("Txyz: [1, 2, 3]", "Txyz: [1, 2, .inf]");
+  EXPECT_EQ(infinite_position, refusal_at(6, 16, "camera_extrinsic_2.Txyz[2]"));
 }
 
 TEST(MalformedConfiguration, LargeAnglesNegativeFocalLengthsAndFarTranslationsStillLoad)

@@ -451,8 +451,22 @@ TEST_F(OfflineRunnerBadInput, AConfigurationValueThatIsNoNumber)
   const fs::path config = work_ / "bad_config.yaml";
   write_text(config, text);
   // "fx" of camera 1 is on line 8; its value starts in column 7.
-  expect_refused(run_with(depth_1_, config),
-    {"configuration file " + config.string() + ": yaml-cpp: error at line 8, column 7: bad conversion"});
+  expect_refused(
+    run_with(depth_1_, config),
+    {"configuration file " + config.string() +
+      ": yaml-cpp: error at line 8, column 7: bad conversion (key camera_intrinsic_1.fx)\n"});
+}
+
+TEST_F(OfflineRunnerBadInput, AMissingConfigurationKeyIsNamed)
+{
+  const std::string camera_2_cx = "  cx: 80.15\n";
+  std::string text = kSmallConfig;
+  text.erase(text.find(camera_2_cx), camera_2_cx.size());
+  const fs::path config = work_ / "short_config.yaml";
+  write_text(config, text);
+  expect_refused(
+    run_with(depth_1_, config),
+    {"configuration file " + config.string() + ": bad conversion (key camera_intrinsic_2.cx)\n"});
 }
 
 TEST_F(OfflineRunnerBadInput, AMissingConfigurationFile)

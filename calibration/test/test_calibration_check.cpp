@@ -308,7 +308,9 @@ TEST(CalibrationCheck, UnreadableInputsAndBrokenConfigurationsExitWithTwo)
   const RunResult bad_config = run_check({"--sample", "--config", broken.string(), "--refine", "--write",
       (work / "refined.yaml").string()});
   EXPECT_EQ(bad_config.exit_status, 2);
-  expect_one_line(bad_config.err, "configuration file " + broken.string());
+  expect_one_line(
+    bad_config.err,
+    "configuration file " + broken.string() + ": bad conversion (key camera_intrinsic_2.fx)\n");
   EXPECT_FALSE(fs::exists(work / "refined.yaml"));
 
   const RunResult usage = run_check({"--sample", "--write", "x.yaml"});

@@ -32,9 +32,12 @@ struct CameraConfig
  *
  * Values are read in a fixed order (extrinsics of camera 1 and 2, then the frame id, the
  * intrinsics and the topics), so a failure late in the file leaves the matrices printed.
- * Every key is required. Errors are yaml-cpp's own exceptions with their own texts:
- * YAML::BadFile, YAML::ParserException, YAML::BadConversion, YAML::BadSubscript. A NaN or
- * infinite calibration number, or a zero focal length, is a BadConversion at its position.
+ * Every key is required. Errors are yaml-cpp's own exceptions: YAML::BadFile,
+ * YAML::ParserException, YAML::BadConversion, YAML::BadSubscript. A value that cannot be read
+ * keeps yaml-cpp's text and names its key path after it, in msg and what() alike, for example
+ * `yaml-cpp: error at line 8, column 7: bad conversion (key camera_intrinsic_1.fx)` or
+ * `bad conversion (key camera_extrinsic_1.Rxyz[2])` for a missing one. A NaN or infinite
+ * calibration number, or a zero focal length, is a BadConversion at its position.
  * @param path the YAML file
  * @param matrix_out where the two matrices are printed (standard output in the node)
  */
