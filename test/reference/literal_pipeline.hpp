@@ -30,6 +30,7 @@ struct LiteralFrame
  * @param rgb_1 camera 1's colour image in an encoding convert_image_to_rgb8 accepts
  */
 LiteralFrame run_literal_frame(
-  const CameraConfig & config, const ImageView & depth_1, const ImageView & depth_2, const ImageView & rgb_1);
+  const CameraConfig & config, const ImageView & depth_1, const ImageView & depth_2,
+  const ImageView & rgb_1);
 
 }  // namespace tavrinox_camera_convertor::literal

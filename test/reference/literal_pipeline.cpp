@@ -62,7 +62,9 @@ cv::Mat project_cloud_to_depth(
     }
     const float millimetres = camera.z() * 1000.0f;
     // Points behind camera 1, below a millimetre or beyond 16 bits have no depth to give.
-    if (!(camera.z() > 0.0f) || !(millimetres < 65536.0f) || static_cast<std::uint32_t>(millimetres) == 0) {
+    if (!(camera.z() > 0.0f) || !(millimetres < 65536.0f) ||
+      static_cast<std::uint32_t>(millimetres) == 0)
+    {
       continue;
     }
     image.at<std::uint16_t>(r, c) = static_cast<std::uint16_t>(millimetres);
@@ -103,7 +105,8 @@ ImageMessage to_image_message(const cv::Mat & image)
 }  // namespace
 
 LiteralFrame run_literal_frame(
-  const CameraConfig & config, const ImageView & depth_1, const ImageView & depth_2, const ImageView & rgb_1)
+  const CameraConfig & config, const ImageView & depth_1, const ImageView & depth_2,
+  const ImageView & rgb_1)
 {
   LiteralFrame frame;
   const Cloud::Ptr cloud_1 = depth_to_cloud(depth_1, config.intrinsics_1);
