@@ -24,7 +24,7 @@ struct CalibrationOptions
 };
 
 /**
- * @brief Reads the command line (without the program name); `--name value` and `--name=value` both work.
+ * @brief Reads the command line (without the program name) with CommandLine's rules.
  * @param default_config_path the configuration used when --config is not given
  * @throws UsageError naming the option that is unknown, repeated, missing, lacks its value, has a
  *         malformed value, or does not go with the others

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "runner_error.hpp"
 #include "runner_options.hpp"
+#include "usage_error_text.hpp"
 
 namespace tavrinox_camera_convertor
 {
@@ -22,18 +22,14 @@ RunnerOptions parse(const std::vector<std::string> & arguments)
 /// The text of the UsageError that `arguments` give, or "" when they parse.
 std::string usage_error_of(const std::vector<std::string> & arguments)
 {
-  try {
-    parse(arguments);
-  } catch (const UsageError & error) {
-    return error.what();
-  }
-  return "";
+  return test::usage_error_text([&arguments] {parse(arguments);});
 }
 
 TEST(RunnerOptions, ReadsASingleFrameWithItsOptionalFiles)
 {
-  const RunnerOptions options = parse({"--depth1", "d1.png", "--depth2=d2.png", "--rgb1", "c1.jpg", "--rgb2",
-      "c2.png", "--truth", "t.png", "--out", "result", "--config", "my.yaml"});
+  const RunnerOptions options = parse(
+    {"--depth1", "d1.png", "--depth2=d2.png", "--rgb1", "c1.jpg", "--rgb2", "c2.png", "--truth",
+      "t.png", "--out", "result", "--config", "my.yaml"});
   EXPECT_FALSE(options.show_help);
   EXPECT_EQ(options.source, FrameSource::kFiles);
   EXPECT_EQ(options.files.depth_1, "d1.png");
@@ -47,7 +43,8 @@ TEST(RunnerOptions, ReadsASingleFrameWithItsOptionalFiles)
 
 TEST(RunnerOptions, WithoutConfigTheDefaultIsUsedAndOptionalFilesStayUnset)
 {
-  const RunnerOptions options = parse({"--depth1", "a", "--depth2", "b", "--rgb1", "c", "--out", "o"});
+  const RunnerOptions options =
+    parse({"--depth1", "a", "--depth2", "b", "--rgb1", "c", "--out", "o"});
   EXPECT_EQ(options.config_path, kDefaultConfig);
   EXPECT_FALSE(options.files.rgb_2.has_value());
   EXPECT_FALSE(options.files.truth_1.has_value());
@@ -86,7 +83,9 @@ TEST(RunnerOptions, NamesTheOptionThatIsWrong)
   EXPECT_EQ(usage_error_of({"--sample", "--out="}), "--out needs a non-empty value");
   EXPECT_EQ(usage_error_of({"--sample=yes", "--out", "o"}), "--sample takes no value");
   EXPECT_EQ(usage_error_of({"--sample", "--out", "o", "--out", "p"}), "--out is given twice");
-  EXPECT_EQ(usage_error_of({"--sample"}), "--out DIR is missing: the runner needs a directory for its outputs");
+  EXPECT_EQ(
+    usage_error_of({"--sample"}),
+    "--out DIR is missing: the runner needs a directory for its outputs");
   EXPECT_EQ(usage_error_of({"--out", "o"}),
     "nothing to do: give --depth1, --depth2 and --rgb1, or --sample, or --sequence DIR");
 }
@@ -97,16 +96,20 @@ TEST(RunnerOptions, RefusesOptionsThatDoNotGoTogether)
     "choose one source: image files (--depth1 ...), --sample or --sequence");
   EXPECT_EQ(usage_error_of({"--sample", "--truth", "t.png", "--out", "o"}),
     "choose one source: image files (--depth1 ...), --sample or --sequence");
-  EXPECT_EQ(usage_error_of({"--sequence", "s", "--size", "10x10", "--out", "o"}), "--size goes with --sample only");
+  EXPECT_EQ(
+    usage_error_of({"--sequence", "s", "--size", "10x10", "--out", "o"}),
+    "--size goes with --sample only");
   EXPECT_EQ(usage_error_of({"--depth1", "a", "--rgb1", "c", "--out", "o"}),
     "--depth2 is missing: a single frame needs --depth1, --depth2 and --rgb1");
 }
 
 TEST(RunnerOptions, RefusesMalformedSizes)
 {
-  for (const char * size : {"640", "640x", "x480", "0x480", "640x0", "8193x480", "64ax48", "640x480x2", "-640x480"}) {
-    EXPECT_NE(usage_error_of({"--sample", "--size", size, "--out", "o"}).find("expected WIDTHxHEIGHT"),
-      std::string::npos) << size;
+  for (const char * size :
+    {"640", "640x", "x480", "0x480", "640x0", "8193x480", "64ax48", "640x480x2", "-640x480"})
+  {
+    const std::string error = usage_error_of({"--sample", "--size", size, "--out", "o"});
+    EXPECT_NE(error.find("expected WIDTHxHEIGHT"), std::string::npos) << size;
   }
   EXPECT_EQ(parse({"--sample", "--size", "8192x1", "--out", "o"}).sample_width, 8192u);
 }

@@ -8,6 +8,7 @@ set(TAVRINOX_TOOL_TESTS
   test_sample_scene
   test_completion_statistics
   test_staged_output
+  test_command_line
   test_runner_options
   test_sequence_frames
   test_runner_failure

@@ -2,12 +2,10 @@
 #include "runner_options.hpp"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
-#include <map>
 #include <optional>
-#include <string_view>
 
+#include "command_line.hpp"
 #include "runner_error.hpp"
 
 namespace tavrinox_camera_convertor
@@ -17,12 +15,14 @@ namespace
 
 constexpr std::uint32_t kLargestSampleSide = 8192;
 
-constexpr std::array<std::string_view, 9> kOptionsWithValue = {
-  "--config", "--depth1", "--depth2", "--rgb1", "--rgb2", "--truth", "--size", "--sequence", "--out"};
-
-bool takes_value(const std::string & name)
+KnownOptions runner_options()
 {
-  return std::find(kOptionsWithValue.begin(), kOptionsWithValue.end(), name) != kOptionsWithValue.end();
+  KnownOptions known;
+  known.flags = {"--sample"};
+  known.with_value = {
+    "--config", "--depth1", "--depth2", "--rgb1", "--rgb2", "--truth", "--size", "--sequence",
+    "--out"};
+  return known;
 }
 
 std::optional<std::uint32_t> parse_side(const std::string & text)
@@ -47,107 +47,72 @@ void parse_size(const std::string & text, RunnerOptions & options)
     cross == std::string::npos ? std::nullopt : parse_side(text.substr(cross + 1));
   if (!width || !height) {
     throw UsageError(
-            "--size " + text + ": expected WIDTHxHEIGHT in pixels, each 1.." + std::to_string(kLargestSampleSide) +
-            ", for example 640x480");
+            "--size " + text + ": expected WIDTHxHEIGHT in pixels, each 1.." +
+            std::to_string(kLargestSampleSide) + ", for example 640x480");
   }
   options.sample_width = *width;
   options.sample_height = *height;
 }
 
-/// Every option given, by name, with its value ("" for a flag).
-std::map<std::string, std::string> collect(const std::vector<std::string> & arguments)
-{
-  std::map<std::string, std::string> given;
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    std::string name = arguments[i];
-    std::optional<std::string> value;
-    const std::size_t equals = name.find('=');
-    if (name.rfind("--", 0) == 0 && equals != std::string::npos) {
-      value = name.substr(equals + 1);
-      name = name.substr(0, equals);
-    }
-    if (name == "-h") {
-      name = "--help";
-    }
-    const bool is_flag = name == "--help" || name == "--sample";
-    if (!is_flag && !takes_value(name)) {
-      throw UsageError(
-              name.rfind("-", 0) == 0 ? "unknown option " + name : "unexpected argument \"" + name + "\"");
-    }
-    if (is_flag && value) {
-      throw UsageError(name + " takes no value");
-    }
-    if (!is_flag && !value) {
-      if (i + 1 >= arguments.size()) {
-        throw UsageError(name + " needs a value");
-      }
-      value = arguments[++i];
-    }
-    if (!is_flag && value->empty()) {
-      throw UsageError(name + " needs a non-empty value");
-    }
-    if (!given.emplace(name, value.value_or("")).second) {
-      throw UsageError(name + " is given twice");
-    }
-  }
-  return given;
-}
-
 }  // namespace
 
-RunnerOptions parse_runner_options(const std::vector<std::string> & arguments, const std::string & default_config_path)
+RunnerOptions parse_runner_options(
+  const std::vector<std::string> & arguments, const std::string & default_config_path)
 {
-  const std::map<std::string, std::string> given = collect(arguments);
-  const auto has = [&given](const char * name) {return given.count(name) != 0;};
-  const auto value_of = [&given](const char * name) {return given.at(name);};
+  const CommandLine given(arguments, runner_options());
 
   RunnerOptions options;
-  if (has("--help")) {
+  if (given.has("--help")) {
     options.show_help = true;
     return options;
   }
-  options.config_path = has("--config") ? value_of("--config") : default_config_path;
+  options.config_path = given.value_or("--config", default_config_path);
 
-  const bool files = has("--depth1") || has("--depth2") || has("--rgb1") || has("--rgb2") || has("--truth");
-  const int sources = (files ? 1 : 0) + (has("--sample") ? 1 : 0) + (has("--sequence") ? 1 : 0);
+  const bool files = given.has("--depth1") || given.has("--depth2") || given.has("--rgb1") ||
+    given.has("--rgb2") || given.has("--truth");
+  const int sources =
+    (files ? 1 : 0) + (given.has("--sample") ? 1 : 0) + (given.has("--sequence") ? 1 : 0);
   if (sources == 0) {
-    throw UsageError("nothing to do: give --depth1, --depth2 and --rgb1, or --sample, or --sequence DIR");
+    throw UsageError(
+            "nothing to do: give --depth1, --depth2 and --rgb1, or --sample, or --sequence DIR");
   }
   if (sources > 1) {
     throw UsageError("choose one source: image files (--depth1 ...), --sample or --sequence");
   }
-  if (has("--size") && !has("--sample")) {
+  if (given.has("--size") && !given.has("--sample")) {
     throw UsageError("--size goes with --sample only");
   }
-  if (!has("--out")) {
+  if (!given.has("--out")) {
     throw UsageError("--out DIR is missing: the runner needs a directory for its outputs");
   }
-  options.output_directory = value_of("--out");
+  options.output_directory = given.value_of("--out");
 
   if (files) {
     for (const char * required : {"--depth1", "--depth2", "--rgb1"}) {
-      if (!has(required)) {
-        throw UsageError(std::string(required) + " is missing: a single frame needs --depth1, --depth2 and --rgb1");
+      if (!given.has(required)) {
+        throw UsageError(
+                std::string(required) +
+                " is missing: a single frame needs --depth1, --depth2 and --rgb1");
       }
     }
     options.source = FrameSource::kFiles;
-    options.files.depth_1 = value_of("--depth1");
-    options.files.depth_2 = value_of("--depth2");
-    options.files.rgb_1 = value_of("--rgb1");
-    if (has("--rgb2")) {
-      options.files.rgb_2 = value_of("--rgb2");
+    options.files.depth_1 = given.value_of("--depth1");
+    options.files.depth_2 = given.value_of("--depth2");
+    options.files.rgb_1 = given.value_of("--rgb1");
+    if (given.has("--rgb2")) {
+      options.files.rgb_2 = given.value_of("--rgb2");
     }
-    if (has("--truth")) {
-      options.files.truth_1 = value_of("--truth");
+    if (given.has("--truth")) {
+      options.files.truth_1 = given.value_of("--truth");
     }
-  } else if (has("--sample")) {
+  } else if (given.has("--sample")) {
     options.source = FrameSource::kSample;
-    if (has("--size")) {
-      parse_size(value_of("--size"), options);
+    if (given.has("--size")) {
+      parse_size(given.value_of("--size"), options);
     }
   } else {
     options.source = FrameSource::kSequence;
-    options.sequence_directory = value_of("--sequence");
+    options.sequence_directory = given.value_of("--sequence");
   }
   return options;
 }
@@ -156,7 +121,8 @@ std::string runner_usage()
 {
   return
     "Usage:\n"
-    "  tavrinox_offline_runner [--config FILE] --depth1 FILE --depth2 FILE --rgb1 FILE [--rgb2 FILE]\n"
+    "  tavrinox_offline_runner [--config FILE] --depth1 FILE --depth2 FILE --rgb1 FILE "
+    "[--rgb2 FILE]\n"
     "                          [--truth FILE] --out DIR\n"
     "  tavrinox_offline_runner [--config FILE] --sample [--size WxH] --out DIR\n"
     "  tavrinox_offline_runner [--config FILE] --sequence DIR --out DIR\n"
@@ -179,7 +145,8 @@ std::string runner_usage()
     "\n"
     "Outputs: cam1_cloud.pcd, cam2_cloud.pcd, converted_cloud.pcd, completed_depth.png,\n"
     "color.png, preview.png (and inputs/ with --sample). Exit status: 0 done, 2 bad input,\n"
-    "configuration or output directory (one line on standard error, no output files), 1 internal error.\n";
+    "configuration or output directory (one line on standard error, no output files), "
+    "1 internal error.\n";
 }
 
 }  // namespace tavrinox_camera_convertor

@@ -32,12 +32,13 @@ struct RunnerOptions
 };
 
 /**
- * @brief Reads the command line (without the program name); `--name value` and `--name=value` both work.
+ * @brief Reads the command line (without the program name) with CommandLine's rules.
  * @param default_config_path the configuration used when --config is not given
  * @throws UsageError naming the option that is unknown, repeated, missing, lacks its value,
  *         has a malformed value, or does not go with the chosen source
  */
-RunnerOptions parse_runner_options(const std::vector<std::string> & arguments, const std::string & default_config_path);
+RunnerOptions parse_runner_options(
+  const std::vector<std::string> & arguments, const std::string & default_config_path);
 
 /// @brief The --help text.
 std::string runner_usage();

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "calibration_options.hpp"
-#include "runner_error.hpp"
+#include "usage_error_text.hpp"
 
 namespace tavrinox_camera_convertor
 {
@@ -17,14 +17,10 @@ CalibrationOptions parse(const std::vector<std::string> & arguments)
   return parse_calibration_options(arguments, "default.yaml");
 }
 
+/// The text of the UsageError that `arguments` give, or "" when they parse.
 std::string usage_error(const std::vector<std::string> & arguments)
 {
-  try {
-    parse(arguments);
-  } catch (const UsageError & error) {
-    return error.what();
-  }
-  return "no error";
+  return test::usage_error_text([&arguments] {parse(arguments);});
 }
 
 TEST(CalibrationOptions, ACheckOfFilesWithTheDefaultConfiguration)
@@ -42,8 +38,9 @@ TEST(CalibrationOptions, ACheckOfFilesWithTheDefaultConfiguration)
 
 TEST(CalibrationOptions, ARefinementWithEverySetting)
 {
-  const CalibrationOptions options = parse({"--config", "c.yaml", "--sample", "--refine-camera", "1", "--write",
-      "new.yaml", "--out", "pictures", "--max-translation-mm", "50", "--max-rotation-deg=2.5"});
+  const CalibrationOptions options = parse(
+    {"--config", "c.yaml", "--sample", "--refine-camera", "1", "--write", "new.yaml", "--out",
+      "pictures", "--max-translation-mm", "50", "--max-rotation-deg=2.5"});
   EXPECT_EQ(options.config_path, "c.yaml");
   EXPECT_TRUE(options.use_sample);
   EXPECT_TRUE(options.refine);
@@ -64,10 +61,15 @@ TEST(CalibrationOptions, DefaultLimitsAreTenCentimetresAndTenDegrees)
 TEST(CalibrationOptions, MistakesNameTheOption)
 {
   EXPECT_EQ(usage_error({}), "nothing to check: give --depth1 FILE and --depth2 FILE, or --sample");
-  EXPECT_EQ(usage_error({"--sample", "--depth1", "a.png"}), "choose one source: --depth1 and --depth2, or --sample");
-  EXPECT_EQ(usage_error({"--depth1", "a.png"}), "--depth2 is missing: a check needs both cameras' depth images");
+  EXPECT_EQ(
+    usage_error({"--sample", "--depth1", "a.png"}),
+    "choose one source: --depth1 and --depth2, or --sample");
+  EXPECT_EQ(
+    usage_error({"--depth1", "a.png"}),
+    "--depth2 is missing: a check needs both cameras' depth images");
   EXPECT_EQ(usage_error({"--sample", "--write", "x.yaml"}), "--write goes with --refine only");
-  EXPECT_EQ(usage_error({"--sample", "--refine-camera", "3"}), "--refine-camera 3: expected 1 or 2");
+  EXPECT_EQ(
+    usage_error({"--sample", "--refine-camera", "3"}), "--refine-camera 3: expected 1 or 2");
   EXPECT_EQ(usage_error({"--sample", "--refine", "--max-rotation-deg", "-1"}),
     "--max-rotation-deg -1: expected a positive number");
   EXPECT_EQ(usage_error({"--sample", "--refine", "--max-translation-mm", "5mm"}),
