@@ -2,18 +2,13 @@
 // Runs the real tavrinox_offline_runner executable as a child process.
 #include <gtest/gtest.h>
 #include <pcl/io/pcd_io.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -24,6 +19,7 @@
 #include "sample_scene.hpp"
 #include "tavrinox_camera_convertor/camera_config.hpp"
 #include "test_support.hpp"
+#include "tool_process.hpp"
 
 namespace tavrinox_camera_convertor
 {
@@ -32,8 +28,8 @@ namespace
 
 namespace fs = std::filesystem;
 
-// The package's calibration with every intrinsic divided by four: the whole sample view in 160 x 120.
-// Line numbers matter for the configuration error test.
+// The package's calibration with every intrinsic divided by four: the whole sample view in
+// 160 x 120. Line numbers matter for the configuration error test.
 const char * const kSmallConfig =
   "camera_extrinsic_1:\n"                    // 1
   "  Rxyz: [-137.0, 2.0, -32.5]\n"           // 2
@@ -59,75 +55,18 @@ const char * const kSmallConfig =
   "  depth_topic_2: /camera_02/depth\n";     // 22
 
 const std::vector<std::string> kFrameOutputs = {
-  "cam1_cloud.pcd", "cam2_cloud.pcd", "color.png", "completed_depth.png", "converted_cloud.pcd", "preview.png"};
+  "cam1_cloud.pcd", "cam2_cloud.pcd", "color.png", "completed_depth.png", "converted_cloud.pcd",
+  "preview.png"};
 
-struct RunResult
-{
-  int exit_status = -1;
-  std::string out;
-  std::string err;
-};
+using test::files_below;
+using test::read_text;
+using test::RunResult;
+using test::write_text;
 
-std::string read_text(const fs::path & path)
-{
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-std::string shell_quoted(const std::string & text)
-{
-  std::string quoted = "'";
-  for (const char c : text) {
-    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  }
-  return quoted + "'";
-}
-
-/// A fresh, empty directory of the running test's own, apart from other runs of the suite.
-fs::path scratch_directory()
-{
-  const ::testing::TestInfo * test = ::testing::UnitTest::GetInstance()->current_test_info();
-  const fs::path directory = fs::path(::testing::TempDir()) /
-    (std::string("runner_") + test->test_suite_name() + "_" + test->name() + "_" + std::to_string(getpid()));
-  fs::remove_all(directory);
-  fs::create_directories(directory);
-  return directory;
-}
-
-/// Runs the runner with `arguments`; its standard output and error go to files next to `work`.
+/// Runs the runner with `arguments`; its standard output and error go to files in `work`.
 RunResult run_runner(const fs::path & work, const std::vector<std::string> & arguments)
 {
-  std::string command = shell_quoted(TAVRINOX_OFFLINE_RUNNER_PATH);
-  for (const std::string & argument : arguments) {
-    command += " " + shell_quoted(argument);
-  }
-  const fs::path out = work / "stdout.txt";
-  const fs::path err = work / "stderr.txt";
-  command += " > " + shell_quoted(out.string()) + " 2> " + shell_quoted(err.string());
-  const int status = std::system(command.c_str());
-  RunResult result;
-  result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.out = read_text(out);
-  result.err = read_text(err);
-  return result;
-}
-
-/// Every file below `directory`, relative to it, sorted.
-std::vector<std::string> files_below(const fs::path & directory)
-{
-  std::vector<std::string> names;
-  for (const fs::directory_entry & entry : fs::recursive_directory_iterator(directory)) {
-    if (entry.is_regular_file()) {
-      names.push_back(fs::relative(entry.path(), directory).string());
-    }
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-void write_text(const fs::path & path, const std::string & text)
-{
-  std::ofstream(path, std::ios::binary) << text;
+  return test::run_tool(TAVRINOX_OFFLINE_RUNNER_PATH, arguments, work);
 }
 
 CameraConfig load_quietly(const fs::path & path)
@@ -194,27 +133,20 @@ class OfflineRunner : public ::testing::Test
 protected:
   void SetUp() override
   {
-    work_ = scratch_directory();
-    config_ = work_ / "small_config.yaml";
     write_text(config_, kSmallConfig);
-  }
-
-  void TearDown() override
-  {
-    // Kept after a failure, to look at.
-    if (!HasFailure()) {
-      fs::remove_all(work_);
-    }
   }
 
   /// Runs the 160 x 120 sample of the small configuration into `out`.
   RunResult run_small_sample(const fs::path & out)
   {
-    return run_runner(work_, {"--config", config_.string(), "--sample", "--size", "160x120", "--out", out.string()});
+    return run_runner(
+      work_,
+      {"--config", config_.string(), "--sample", "--size", "160x120", "--out", out.string()});
   }
 
-  fs::path work_;
-  fs::path config_;
+  const test::ScratchDirectory scratch_;
+  const fs::path work_ = scratch_.path();
+  const fs::path config_ = work_ / "small_config.yaml";
 };
 
 TEST_F(OfflineRunner, TheSampleWritesEveryOutputAndItsInputsAndNothingElse)
@@ -224,8 +156,8 @@ TEST_F(OfflineRunner, TheSampleWritesEveryOutputAndItsInputsAndNothingElse)
   ASSERT_EQ(run.exit_status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   std::vector<std::string> expected = kFrameOutputs;
-  for (const char * input : {"inputs/depth1.png", "inputs/depth2.png", "inputs/rgb1.png", "inputs/rgb2.png",
-      "inputs/truth1.png"})
+  for (const char * input : {"inputs/depth1.png", "inputs/depth2.png", "inputs/rgb1.png",
+      "inputs/rgb2.png", "inputs/truth1.png"})
   {
     expected.push_back(input);
   }
@@ -252,15 +184,20 @@ TEST_F(OfflineRunner, ImagesEqualThePipelinesImagesAndTheGeneratedInputs)
   const fs::path out = work_ / "out";
   ASSERT_EQ(run_small_sample(out).exit_status, 0);
   const ExpectedRun expected = run_in_process(config_, 160, 120);
-  const auto read = [&out](const char * name) {return cv::imread((out / name).string(), cv::IMREAD_UNCHANGED);};
-  EXPECT_EQ(largest_difference(read("completed_depth.png"), mat_view_of(expected.products.completed_depth)), 0.0);
+  const auto read = [&out](const char * name) {
+      return cv::imread((out / name).string(), cv::IMREAD_UNCHANGED);
+    };
+  const auto difference_to = [&read](const char * name, const ImageMessage & image) {
+      return largest_difference(read(name), mat_view_of(image));
+    };
+  EXPECT_EQ(difference_to("completed_depth.png", expected.products.completed_depth), 0.0);
   cv::Mat color_bgr;
   cv::cvtColor(mat_view_of(expected.products.color), color_bgr, cv::COLOR_RGB2BGR);
   EXPECT_EQ(largest_difference(read("color.png"), color_bgr), 0.0);
-  EXPECT_EQ(largest_difference(read("inputs/depth1.png"), mat_view_of(expected.scene.depth_1)), 0.0);
-  EXPECT_EQ(largest_difference(read("inputs/depth2.png"), mat_view_of(expected.scene.depth_2)), 0.0);
-  EXPECT_EQ(largest_difference(read("inputs/truth1.png"), mat_view_of(expected.scene.truth_1)), 0.0);
-  EXPECT_EQ(largest_difference(read("inputs/rgb1.png"), mat_view_of(expected.scene.rgb_1)), 0.0);
+  EXPECT_EQ(difference_to("inputs/depth1.png", expected.scene.depth_1), 0.0);
+  EXPECT_EQ(difference_to("inputs/depth2.png", expected.scene.depth_2), 0.0);
+  EXPECT_EQ(difference_to("inputs/truth1.png", expected.scene.truth_1), 0.0);
+  EXPECT_EQ(difference_to("inputs/rgb1.png", expected.scene.rgb_1), 0.0);
   const cv::Mat preview = read("preview.png");
   EXPECT_EQ(preview.type(), CV_8UC3);
   EXPECT_GT(preview.cols, 3 * 160);
@@ -276,20 +213,23 @@ TEST_F(OfflineRunner, TheSummaryStartsWithTheNodesMatricesAndGivesTheFrameFigure
 
   const ExpectedRun expected = run_in_process(config_, 160, 120);
   const FrameProducts & products = expected.products;
-  const std::string points = "points: cam1 cloud " + std::to_string(products.cam1_cloud.cloud.width) +
-    ", cam2 cloud " + std::to_string(products.cam2_cloud.cloud.width) + ", converted cloud " +
+  const std::string points =
+    "points: cam1 cloud " + std::to_string(products.cam1_cloud.cloud.width) + ", cam2 cloud " +
+    std::to_string(products.cam2_cloud.cloud.width) + ", converted cloud " +
     std::to_string(products.converted_cloud.cloud.width) + "\n";
   EXPECT_NE(run.out.find(points), std::string::npos) << run.out;
   const CompletionStatistics statistics = measure_completion(mat_view_of(expected.scene.depth_1),
     mat_view_of(products.completed_depth), mat_view_of(expected.scene.truth_1));
   const std::string holes = "(" + std::to_string(statistics.holes) + " of 19200)";
-  EXPECT_NE(run.out.find("images: camera 1 depth 160 x 120, camera 2 depth 160 x 120"), std::string::npos);
+  EXPECT_NE(
+    run.out.find("images: camera 1 depth 160 x 120, camera 2 depth 160 x 120"), std::string::npos);
   EXPECT_NE(run.out.find("holes in camera 1: "), std::string::npos);
   EXPECT_NE(run.out.find(holes), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("holes filled: "), std::string::npos);
   EXPECT_NE(run.out.find("against the truth: fill rate "), std::string::npos);
-  EXPECT_NE(run.out.find("90th percentile " + std::to_string(statistics.truth->p90_error_mm) + " mm"),
-    std::string::npos) << run.out;
+  const std::string p90 =
+    "90th percentile " + std::to_string(statistics.truth->p90_error_mm) + " mm";
+  EXPECT_NE(run.out.find(p90), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("time per stage (ms): check "), std::string::npos);
 }
 
@@ -299,9 +239,11 @@ TEST_F(OfflineRunner, RerunningOnTheWrittenInputsGivesTheSameResult)
   ASSERT_EQ(run_small_sample(first).exit_status, 0);
   const fs::path second = work_ / "second";
   const fs::path inputs = first / "inputs";
-  const RunResult rerun = run_runner(work_, {"--config", config_.string(), "--depth1", (inputs / "depth1.png").string(),
-      "--depth2", (inputs / "depth2.png").string(), "--rgb1", (inputs / "rgb1.png").string(), "--rgb2",
-      (inputs / "rgb2.png").string(), "--truth", (inputs / "truth1.png").string(), "--out", second.string()});
+  const auto input = [&inputs](const char * name) {return (inputs / name).string();};
+  const RunResult rerun = run_runner(
+    work_, {"--config", config_.string(), "--depth1", input("depth1.png"), "--depth2",
+      input("depth2.png"), "--rgb1", input("rgb1.png"), "--rgb2", input("rgb2.png"), "--truth",
+      input("truth1.png"), "--out", second.string()});
   ASSERT_EQ(rerun.exit_status, 0) << rerun.err;
   EXPECT_EQ(files_below(second), kFrameOutputs);
   for (const char * name : {"completed_depth.png", "color.png"}) {
@@ -320,12 +262,14 @@ TEST_F(OfflineRunner, ASequenceIsProcessedInNumericOrderIntoOneDirectoryPerFrame
   fs::create_directories(sequence);
   for (const char * id : {"10", "2"}) {
     for (const char * role : {"depth1", "depth2", "rgb1", "truth1"}) {
-      fs::copy_file(sample / "inputs" / (std::string(role) + ".png"), sequence / (std::string(id) + "_" + role + ".png"));
+      fs::copy_file(
+        sample / "inputs" / (std::string(role) + ".png"),
+        sequence / (std::string(id) + "_" + role + ".png"));
     }
   }
   const fs::path out = work_ / "out";
-  const RunResult run = run_runner(work_, {"--config", config_.string(), "--sequence", sequence.string(), "--out",
-      out.string()});
+  const RunResult run = run_runner(
+    work_, {"--config", config_.string(), "--sequence", sequence.string(), "--out", out.string()});
   ASSERT_EQ(run.exit_status, 0) << run.err;
   EXPECT_EQ(files_below(out / "2"), kFrameOutputs);
   EXPECT_EQ(files_below(out / "10"), kFrameOutputs);
@@ -335,7 +279,8 @@ TEST_F(OfflineRunner, ASequenceIsProcessedInNumericOrderIntoOneDirectoryPerFrame
   ASSERT_NE(second, std::string::npos) << run.out;
   EXPECT_LT(first, second);
   EXPECT_NE(run.out.find("time per stage over 2 frames (ms):"), std::string::npos);
-  EXPECT_EQ(read_text(out / "2" / "completed_depth.png"), read_text(sample / "completed_depth.png"));
+  EXPECT_EQ(
+    read_text(out / "2" / "completed_depth.png"), read_text(sample / "completed_depth.png"));
 }
 
 // ---------------------------------------------------------------- bad input
@@ -370,7 +315,8 @@ protected:
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_EQ(run.err.rfind("tavrinox_offline_runner: ", 0), 0u) << run.err;
     for (const std::string & piece : pieces) {
-      EXPECT_NE(run.err.find(piece), std::string::npos) << "missing \"" << piece << "\" in: " << run.err;
+      EXPECT_NE(run.err.find(piece), std::string::npos)
+        << "missing \"" << piece << "\" in: " << run.err;
     }
     EXPECT_FALSE(fs::exists(out_)) << "output left behind";
   }
@@ -398,7 +344,8 @@ TEST_F(OfflineRunnerBadInput, AFileThatIsNoImage)
 {
   const fs::path text = work_ / "notes.png";
   write_text(text, "these are notes, not pixels");
-  expect_refused(run_with(text, config_), {text.string() + ": not an image file OpenCV can decode"});
+  expect_refused(
+    run_with(text, config_), {text.string() + ": not an image file OpenCV can decode"});
 }
 
 TEST_F(OfflineRunnerBadInput, AnEmptyFile)
@@ -418,20 +365,25 @@ TEST_F(OfflineRunnerBadInput, ATruncatedPng)
 
 TEST_F(OfflineRunnerBadInput, ADirectoryInsteadOfAFile)
 {
-  expect_refused(run_with(work_, config_), {work_.string() + ": is a directory, not an image file"});
+  expect_refused(
+    run_with(work_, config_), {work_.string() + ": is a directory, not an image file"});
 }
 
 TEST_F(OfflineRunnerBadInput, AColourImageAsDepth)
 {
-  expect_refused(run_with(rgb_1_, config_),
-    {rgb_1_.string() + ": a depth image must be single-channel 16-bit (millimetres), this one is 3-channel 8-bit"});
+  expect_refused(
+    run_with(rgb_1_, config_),
+    {rgb_1_.string() + ": a depth image must be single-channel 16-bit (millimetres), "
+      "this one is 3-channel 8-bit"});
 }
 
 TEST_F(OfflineRunnerBadInput, AnEightBitGreyImageAsDepth)
 {
   const fs::path grey = work_ / "grey.png";
   cv::imwrite(grey.string(), cv::Mat1b(24, 32, std::uint8_t{100}));
-  expect_refused(run_with(grey, config_), {grey.string() + ": a depth image must be single-channel 16-bit",
+  expect_refused(
+    run_with(grey, config_),
+    {grey.string() + ": a depth image must be single-channel 16-bit",
       "this one is 1-channel 8-bit"});
 }
 
@@ -439,9 +391,12 @@ TEST_F(OfflineRunnerBadInput, ATruthOfAnotherSize)
 {
   const fs::path truth = work_ / "truth.png";
   cv::imwrite(truth.string(), cv::Mat1w(10, 10, std::uint16_t{1000}));
-  const RunResult run = run_runner(work_, {"--config", config_.string(), "--depth1", depth_1_.string(), "--depth2",
-      depth_2_.string(), "--rgb1", rgb_1_.string(), "--truth", truth.string(), "--out", out_.string()});
-  expect_refused(run, {truth.string() + ": the truth is 10 x 10 pixels but camera 1's depth", "is 32 x 24"});
+  const RunResult run = run_runner(
+    work_, {"--config", config_.string(), "--depth1", depth_1_.string(), "--depth2",
+      depth_2_.string(), "--rgb1", rgb_1_.string(), "--truth", truth.string(), "--out",
+      out_.string()});
+  expect_refused(
+    run, {truth.string() + ": the truth is 10 x 10 pixels but camera 1's depth", "is 32 x 24"});
 }
 
 TEST_F(OfflineRunnerBadInput, AConfigurationValueThatIsNoNumber)
@@ -472,7 +427,8 @@ TEST_F(OfflineRunnerBadInput, AMissingConfigurationKeyIsNamed)
 TEST_F(OfflineRunnerBadInput, AMissingConfigurationFile)
 {
   const fs::path config = work_ / "absent.yaml";
-  expect_refused(run_with(depth_1_, config), {"configuration file " + config.string() + ": bad file"});
+  expect_refused(
+    run_with(depth_1_, config), {"configuration file " + config.string() + ": bad file"});
 }
 
 TEST_F(OfflineRunnerBadInput, AnOutputDirectoryThatCannotBeMade)
@@ -480,7 +436,9 @@ TEST_F(OfflineRunnerBadInput, AnOutputDirectoryThatCannotBeMade)
   const fs::path plain_file = work_ / "plain_file";
   write_text(plain_file, "");
   out_ = plain_file / "out";
-  expect_refused(run_with(depth_1_, config_), {out_.string() + ": cannot create the output directory",
+  expect_refused(
+    run_with(depth_1_, config_),
+    {out_.string() + ": cannot create the output directory",
       plain_file.string() + " exists and is not a directory"});
   EXPECT_EQ(read_text(plain_file), "");
 }
@@ -501,8 +459,8 @@ TEST_F(OfflineRunnerBadInput, ASequenceFrameWithoutItsSecondDepth)
   fs::create_directories(sequence);
   fs::copy_file(depth_1_, sequence / "000001_depth1.png");
   fs::copy_file(rgb_1_, sequence / "000001_rgb1.png");
-  const RunResult run = run_runner(work_, {"--config", config_.string(), "--sequence", sequence.string(), "--out",
-      out_.string()});
+  const RunResult run = run_runner(
+    work_, {"--config", config_.string(), "--sequence", sequence.string(), "--out", out_.string()});
   expect_refused(run, {sequence.string() + ": frame 000001 has no 000001_depth2 file"});
 }
 

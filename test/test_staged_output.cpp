@@ -1,16 +1,13 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "runner_error.hpp"
 #include "staged_output.hpp"
+#include "test_files.hpp"
 
 namespace tavrinox_camera_convertor
 {
@@ -19,52 +16,19 @@ namespace
 
 namespace fs = std::filesystem;
 
+using test::files_below;
+using test::read_text;
+using test::write_text;
+
 /// Gives each test an empty directory of its own, removed after a test that passed.
 class StagedOutputTest : public ::testing::Test
 {
 protected:
-  void SetUp() override
-  {
-    const ::testing::TestInfo * test = ::testing::UnitTest::GetInstance()->current_test_info();
-    root_ = fs::path(::testing::TempDir()) / ("staged_" + std::string(test->name()) + "_" + std::to_string(getpid()));
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-  }
-  void TearDown() override
-  {
-    if (!HasFailure()) {
-      fs::remove_all(root_);
-    }
-  }
-  fs::path fresh_directory() const {return root_;}
+  fs::path fresh_directory() const {return directory_.path();}
 
 private:
-  fs::path root_;
+  const test::ScratchDirectory directory_;
 };
-
-void write_text(const fs::path & path, const std::string & text)
-{
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string read_text(const fs::path & path)
-{
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-/// Every file below `directory`, relative to it, in sorted order.
-std::vector<std::string> files_below(const fs::path & directory)
-{
-  std::vector<std::string> names;
-  for (const fs::directory_entry & entry : fs::recursive_directory_iterator(directory)) {
-    if (entry.is_regular_file()) {
-      names.push_back(fs::relative(entry.path(), directory).string());
-    }
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
 
 TEST_F(StagedOutputTest, FilesAppearOnlyOnCommitAndUnderTheirFinalNames)
 {

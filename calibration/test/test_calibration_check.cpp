@@ -1,21 +1,16 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 // The whole check on the generated sample scene, run in this process and as the real executable.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <Eigen/Geometry>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 
-#include <cstdlib>
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "calibration_check.hpp"
@@ -23,6 +18,7 @@
 #include "image_mat.hpp"
 #include "sample_scene.hpp"
 #include "tavrinox_camera_convertor/camera_config.hpp"
+#include "tool_process.hpp"
 
 namespace tavrinox_camera_convertor
 {
@@ -41,23 +37,10 @@ const char * const kCamera2AnglesTurned = "Rxyz: [-134.1, -1.5, -151.9]";
 const char * const kCamera2Position = "Txyz: [0.30, 0.60, 0.70]";
 const char * const kCamera2PositionMoved = "Txyz: [0.312, 0.60, 0.70]";
 
-struct RunResult
-{
-  int exit_status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string read_text(const fs::path & path)
-{
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void write_text(const fs::path & path, const std::string & text)
-{
-  std::ofstream(path, std::ios::binary) << text;
-}
+using test::read_text;
+using test::RunResult;
+using test::ScratchDirectory;
+using test::write_text;
 
 /// `text` with its only occurrence of `from` replaced by `to`.
 std::string replaced(std::string text, const std::string & from, const std::string & to)
@@ -68,33 +51,6 @@ std::string replaced(std::string text, const std::string & from, const std::stri
   }
   return text.replace(at, from.size(), to);
 }
-
-/// A fresh, empty directory of the running test's own, removed with everything in it at the end.
-class ScratchDirectory
-{
-public:
-  ScratchDirectory()
-  {
-    const ::testing::TestInfo * test = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = fs::path(::testing::TempDir()) /
-      (std::string("calibration_") + test->name() + "_" + std::to_string(getpid()));
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~ScratchDirectory()
-  {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  ScratchDirectory(const ScratchDirectory &) = delete;
-  ScratchDirectory & operator=(const ScratchDirectory &) = delete;
-
-  fs::path operator/(const std::string & name) const {return path_ / name;}
-  const fs::path & path() const {return path_;}
-
-private:
-  fs::path path_;
-};
 
 /// The package's configuration with camera 2 turned and moved, written into `directory`.
 fs::path perturbed_camera_2_config(const ScratchDirectory & directory)
@@ -124,7 +80,8 @@ CameraConfig load_quietly(const fs::path & path)
 
 double rotation_error_deg(const ExtrinsicTransform & a, const ExtrinsicTransform & b)
 {
-  const Eigen::Matrix3d difference = (a.block<3, 3>(0, 0).transpose() * b.block<3, 3>(0, 0)).cast<double>();
+  const Eigen::Matrix3d difference =
+    (a.block<3, 3>(0, 0).transpose() * b.block<3, 3>(0, 0)).cast<double>();
   return Eigen::AngleAxisd(difference).angle() * 180.0 / 3.141592653589793;
 }
 
@@ -166,7 +123,8 @@ TEST(CalibrationCheck, TheSampleAgreesWithTheCalibrationItWasRenderedWith)
 TEST(CalibrationCheck, ATurnedAndMovedCameraDisagrees)
 {
   const ScratchDirectory work;
-  const RunResult run = run_check({"--sample", "--config", perturbed_camera_2_config(work).string()});
+  const RunResult run =
+    run_check({"--sample", "--config", perturbed_camera_2_config(work).string()});
   EXPECT_EQ(run.exit_status, kExitCamerasDisagree) << run.err;
   // 1.5 degrees at about a metre plus 12 mm: the clouds lie some 3 cm apart.
   EXPECT_GT(figure_after(run.out, "cameras disagree by "), 20.0) << run.out;
@@ -178,7 +136,8 @@ TEST(CalibrationCheck, RefinementRecoversATurnedAndMovedCamera2)
   const ScratchDirectory work;
   const fs::path perturbed = perturbed_camera_2_config(work);
   const fs::path written = work / "out" / "refined.yaml";
-  const RunResult run = run_check({"--sample", "--config", perturbed.string(), "--refine", "--write", written.string()});
+  const RunResult run = run_check(
+    {"--sample", "--config", perturbed.string(), "--refine", "--write", written.string()});
   ASSERT_EQ(run.exit_status, 0) << run.err << run.out;
 
   const CameraConfig truth = load_quietly(kTruePath);
@@ -205,7 +164,8 @@ TEST(CalibrationCheck, RefinementRecoversATurnedAndMovedCamera2)
   EXPECT_FALSE(std::getline(after, line_after));
   EXPECT_EQ(changed, 2);
 
-  const cv::Mat picture = cv::imread((work / "out" / "calibration_before_after.png").string(), cv::IMREAD_UNCHANGED);
+  const cv::Mat picture = cv::imread(
+    (work / "out" / "calibration_before_after.png").string(), cv::IMREAD_UNCHANGED);
   ASSERT_FALSE(picture.empty());
   EXPECT_EQ(picture.type(), CV_8UC3);
   EXPECT_GT(picture.rows, picture.cols / 2) << "a before row and an after row";
@@ -218,7 +178,8 @@ TEST(CalibrationCheck, RefinementOfCamera1RecoversItAndLeavesCamera2Alone)
   write_text(perturbed, replaced(replaced(read_text(kTruePath), "Rxyz: [-137.0, 2.0, -32.5]",
     "Rxyz: [-137.0, 2.0, -33.5]"), "Txyz: [0.25, -0.55, 0.75]", "Txyz: [0.25, -0.558, 0.75]"));
   const fs::path written = work / "refined.yaml";
-  const RunResult run = run_check({"--sample", "--config", perturbed.string(), "--refine-camera", "1", "--write",
+  const RunResult run = run_check(
+    {"--sample", "--config", perturbed.string(), "--refine-camera", "1", "--write",
       written.string()});
   ASSERT_EQ(run.exit_status, 0) << run.err << run.out;
   const CameraConfig truth = load_quietly(kTruePath);
@@ -233,12 +194,15 @@ TEST(CalibrationCheck, ACorrectionBeyondTheLimitsIsRefusedAndNothingIsWritten)
 {
   const ScratchDirectory work;
   const fs::path out = work / "out";
-  const RunResult run = run_check({"--sample", "--config", perturbed_camera_2_config(work).string(), "--refine",
-      "--write", (out / "refined.yaml").string(), "--max-translation-mm", "5"});
+  const RunResult run = run_check(
+    {"--sample", "--config", perturbed_camera_2_config(work).string(), "--refine", "--write",
+      (out / "refined.yaml").string(), "--max-translation-mm", "5"});
   EXPECT_EQ(run.exit_status, kExitRefused);
   expect_one_line(
     run.err, "implausible correction: registration would turn camera 2 by 1.5");
-  expect_one_line(run.err, "beyond the limits of 10.0 deg and 5.0 mm (--max-rotation-deg, --max-translation-mm)");
+  expect_one_line(
+    run.err,
+    "beyond the limits of 10.0 deg and 5.0 mm (--max-rotation-deg, --max-translation-mm)");
   EXPECT_TRUE(is_empty_directory(out));
 }
 
@@ -246,7 +210,8 @@ TEST(CalibrationCheck, CamerasThatSeeNothingInCommonAreRefused)
 {
   const ScratchDirectory work;
   const fs::path far_away = work / "far_away.yaml";
-  write_text(far_away, replaced(read_text(kTruePath), kCamera2Position, "Txyz: [3.30, 0.60, 0.70]"));
+  write_text(
+    far_away, replaced(read_text(kTruePath), kCamera2Position, "Txyz: [3.30, 0.60, 0.70]"));
   const RunResult run = run_check({"--sample", "--config", far_away.string(), "--refine", "--write",
       (work / "out" / "refined.yaml").string()});
   EXPECT_EQ(run.exit_status, kExitRefused);
@@ -264,8 +229,9 @@ TEST(CalibrationCheck, ADepthImageWithAlmostNothingMeasuredIsRefused)
   sparse(cv::Rect(300, 200, 10, 10)).setTo(900);
   write_png_file(sparse, work / "depth2.png", "depth2.png");
 
-  const RunResult run = run_check({"--depth1", (work / "depth1.png").string(), "--depth2",
-      (work / "depth2.png").string(), "--refine", "--write", (work / "out" / "refined.yaml").string()});
+  const RunResult run = run_check(
+    {"--depth1", (work / "depth1.png").string(), "--depth2", (work / "depth2.png").string(),
+      "--refine", "--write", (work / "out" / "refined.yaml").string()});
   EXPECT_EQ(run.exit_status, kExitRefused);
   expect_one_line(run.err, "too few points: camera 2's depth image gives 100 points");
   EXPECT_TRUE(is_empty_directory(work / "out"));
@@ -273,8 +239,9 @@ TEST(CalibrationCheck, ADepthImageWithAlmostNothingMeasuredIsRefused)
 
 TEST(CalibrationCheck, ARefinementThatCannotReachAgreementIsRefused)
 {
-  // Camera 2 right where it belongs, but with 15 mm of depth noise: no pose brings it within 5 mm of
-  // camera 1's surface. Only the middle of its image measures, which keeps the noisy cloud small.
+  // Camera 2 right where it belongs, but with 15 mm of depth noise: no pose brings it within 5 mm
+  // of camera 1's surface. Only the middle of its image measures, which keeps the noisy cloud
+  // small.
   const ScratchDirectory work;
   const SampleScene scene = render_sample_scene(load_quietly(kTruePath));
   write_png_file(mat_view_of(scene.depth_1), work / "depth1.png", "depth1.png");
@@ -288,8 +255,9 @@ TEST(CalibrationCheck, ARefinementThatCannotReachAgreementIsRefused)
   noisy(middle).setTo(0, depth == 0);
   write_png_file(noisy, work / "depth2.png", "depth2.png");
 
-  const RunResult run = run_check({"--depth1", (work / "depth1.png").string(), "--depth2",
-      (work / "depth2.png").string(), "--refine", "--write", (work / "out" / "refined.yaml").string()});
+  const RunResult run = run_check(
+    {"--depth1", (work / "depth1.png").string(), "--depth2", (work / "depth2.png").string(),
+      "--refine", "--write", (work / "out" / "refined.yaml").string()});
   EXPECT_EQ(run.exit_status, kExitRefused) << run.out;
   expect_one_line(run.err, "refinement did not reach agreement: the cameras still disagree by ");
   EXPECT_TRUE(is_empty_directory(work / "out"));
@@ -305,7 +273,8 @@ TEST(CalibrationCheck, UnreadableInputsAndBrokenConfigurationsExitWithTwo)
 
   const fs::path broken = work / "broken.yaml";
   write_text(broken, replaced(read_text(kTruePath), "  fx: 610.0\n", ""));
-  const RunResult bad_config = run_check({"--sample", "--config", broken.string(), "--refine", "--write",
+  const RunResult bad_config = run_check(
+    {"--sample", "--config", broken.string(), "--refine", "--write",
       (work / "refined.yaml").string()});
   EXPECT_EQ(bad_config.exit_status, 2);
   expect_one_line(
@@ -322,15 +291,13 @@ TEST(CalibrationCheckExecutable, ARefusalReachesTheShellAsExitStatusThree)
 {
   const ScratchDirectory work;
   const fs::path far_away = work / "far_away.yaml";
-  write_text(far_away, replaced(read_text(kTruePath), kCamera2Position, "Txyz: [3.30, 0.60, 0.70]"));
-  const std::string command = std::string("'") + TAVRINOX_CALIBRATION_CHECK_PATH + "' --sample --config '" +
-    far_away.string() + "' > '" + (work / "out.txt").string() + "' 2> '" + (work / "err.txt").string() + "'";
-  const int status = std::system(command.c_str());
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), kExitRefused);
-  const std::string err = read_text(work / "err.txt");
-  EXPECT_EQ(err.rfind("tavrinox_calibration_check: no overlap: ", 0), 0u) << err;
-  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  write_text(
+    far_away, replaced(read_text(kTruePath), kCamera2Position, "Txyz: [3.30, 0.60, 0.70]"));
+  const RunResult run = test::run_tool(
+    TAVRINOX_CALIBRATION_CHECK_PATH, {"--sample", "--config", far_away.string()}, work.path());
+  EXPECT_EQ(run.exit_status, kExitRefused);
+  EXPECT_EQ(run.err.rfind("tavrinox_calibration_check: no overlap: ", 0), 0u) << run.err;
+  EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
 }
 
 }  // namespace
