@@ -20,7 +20,8 @@ const cv::Size kPanel(440, 330);
 constexpr int kGap = 6;
 constexpr int kRowHeaderHeight = 28;
 constexpr int kLegendHeight = 30;
-// Camera pixels per map cell a side: several points fall in each cell even at a 5 mm spacing up close.
+// Camera pixels per map cell a side: several points fall in each cell even at a 5 mm spacing up
+// close.
 constexpr int kCellPixels = 4;
 
 cv::Scalar background() {return {30, 30, 30};}
@@ -39,7 +40,9 @@ cv::Mat make_colour_map()
 
 cv::Vec3b colour_of(double disagreement_mm, const cv::Mat & colour_map)
 {
-  const double share = std::clamp(disagreement_mm / kDisagreementScaleMm, 0.0, 1.0);
+  // NaN is no agreement at all: the last colour, as for the largest disagreement.
+  const double share = std::isnan(disagreement_mm) ? 1.0 :
+    std::clamp(disagreement_mm / kDisagreementScaleMm, 0.0, 1.0);
   return colour_map.at<cv::Vec3b>(0, static_cast<int>(std::lround(share * 255.0)));
 }
 
@@ -51,20 +54,23 @@ void draw_colour_bar(cv::Mat & view, const cv::Mat & colour_map)
     cv::line(view, cv::Point(bar.x + x, bar.y), cv::Point(bar.x + x, bar.y + bar.height),
       cv::Scalar(colour[0], colour[1], colour[2]), 1);
   }
-  const int limit_x = bar.x + static_cast<int>(std::lround(bar.width * kAgreementLimitMm / kDisagreementScaleMm));
-  cv::line(view, cv::Point(limit_x, bar.y - 3), cv::Point(limit_x, bar.y + bar.height + 2), cv::Scalar(255, 255, 255), 1);
+  const int limit_x =
+    bar.x + static_cast<int>(std::lround(bar.width * kAgreementLimitMm / kDisagreementScaleMm));
+  cv::line(view, cv::Point(limit_x, bar.y - 3), cv::Point(limit_x, bar.y + bar.height + 2),
+    cv::Scalar(255, 255, 255), 1);
   const cv::Scalar text(220, 220, 220);
   draw_label(view, "0", cv::Point(bar.x - 12, bar.y + 10), text);
-  draw_label(view, format_decimal(kDisagreementScaleMm, 0) + "+ mm", cv::Point(bar.x + bar.width + 4, bar.y + 10),
-    text);
-  draw_label(view, "limit " + format_decimal(kAgreementLimitMm, 0) + " mm", cv::Point(8, view.rows - 10), text);
+  draw_label(view, format_decimal(kDisagreementScaleMm, 0) + "+ mm",
+    cv::Point(bar.x + bar.width + 4, bar.y + 10), text);
+  draw_label(view, "limit " + format_decimal(kAgreementLimitMm, 0) + " mm",
+    cv::Point(8, view.rows - 10), text);
 }
 
 /// The overlap as camera 1 sees it, each cell coloured by its points' median disagreement.
 cv::Mat draw_disagreement_map(const PictureRow & row)
 {
-  const cv::Size grid((row.image_size_1.width + kCellPixels - 1) / kCellPixels,
-    (row.image_size_1.height + kCellPixels - 1) / kCellPixels);
+  const cv::Size grid((std::max(0, row.image_size_1.width) + kCellPixels - 1) / kCellPixels,
+    (std::max(0, row.image_size_1.height) + kCellPixels - 1) / kCellPixels);
   std::vector<std::vector<float>> cells(static_cast<std::size_t>(grid.area()));
   const Eigen::Affine3d arm_to_camera(row.config.extrinsic_1.cast<double>().inverse());
   const Eigen::Affine3d correction(row.figures.correction.correction);
@@ -75,13 +81,14 @@ cv::Mat draw_disagreement_map(const PictureRow & row)
     if (!(seen.z() > 0.0)) {
       continue;
     }
-    const double column = intrinsics.fx * seen.x() / seen.z() + intrinsics.cx;
-    const double line = intrinsics.fy * seen.y() / seen.z() + intrinsics.cy;
-    const int x = static_cast<int>(std::floor(column / kCellPixels));
-    const int y = static_cast<int>(std::floor(line / kCellPixels));
-    if (x < 0 || y < 0 || x >= grid.width || y >= grid.height) {
+    const double column = (intrinsics.fx * seen.x() / seen.z() + intrinsics.cx) / kCellPixels;
+    const double line = (intrinsics.fy * seen.y() / seen.z() + intrinsics.cy) / kCellPixels;
+    // Compared before the conversion to int, which would overflow far outside (and for NaN).
+    if (!(column >= 0.0 && column < grid.width && line >= 0.0 && line < grid.height)) {
       continue;
     }
+    const int x = static_cast<int>(column);
+    const int y = static_cast<int>(line);
     const double shift_m = (correction * position - position).norm();
     cells[static_cast<std::size_t>(y * grid.width + x)].push_back(
       static_cast<float>(1000.0 * std::max<double>(point.distance_m, shift_m)));
@@ -111,16 +118,18 @@ cv::Mat draw_row(const PictureRow & row)
 {
   const std::array<Eigen::Vector3f, 2> cameras = {
     camera_position(row.config.extrinsic_1), camera_position(row.config.extrinsic_2)};
+  const ArmClouds & clouds = row.clouds;
   const std::array<cv::Mat, 3> panels = {
-    titled(draw_cloud_view(row.clouds.camera_1, row.clouds.camera_2, cameras, {0, 1, "x", "y"}, kPanel),
-      "top view, arm frame"),
-    titled(draw_cloud_view(row.clouds.camera_1, row.clouds.camera_2, cameras, {0, 2, "x", "z"}, kPanel),
-      "side view, arm frame"),
+    titled(draw_cloud_view(clouds.camera_1, clouds.camera_2, cameras, {0, 1, "x", "y"}, kPanel)
+      .image, "top view, arm frame"),
+    titled(draw_cloud_view(clouds.camera_1, clouds.camera_2, cameras, {0, 2, "x", "z"}, kPanel)
+      .image, "side view, arm frame"),
     titled(draw_disagreement_map(row), "disagreement over the overlap, camera 1's view"),
   };
-  cv::Mat out(kRowHeaderHeight + panels[0].rows, 3 * kPanel.width + 2 * kGap, CV_8UC3, background());
-  draw_label(out, row.title + ":  " + figures_summary(row.figures), cv::Point(8, 19), cv::Scalar(255, 255, 255),
-    kPreviewTitleScale);
+  cv::Mat out(kRowHeaderHeight + panels[0].rows, 3 * kPanel.width + 2 * kGap, CV_8UC3,
+    background());
+  draw_label(out, row.title + ":  " + figures_summary(row.figures), cv::Point(8, 19),
+    cv::Scalar(255, 255, 255), kPreviewTitleScale);
   for (std::size_t i = 0; i < panels.size(); ++i) {
     panels[i].copyTo(out(cv::Rect(static_cast<int>(i) * (kPanel.width + kGap), kRowHeaderHeight,
       kPanel.width, panels[i].rows)));

@@ -13,20 +13,25 @@ set(TAVRINOX_TOOL_TESTS
   test_sequence_frames
   test_runner_failure
   test_cloud_view
+  test_view_grid
   test_offline_runner
+  test_runner_far_values
 )
 foreach(name IN LISTS TAVRINOX_TOOL_TESTS)
   add_executable(${name} ${name}.cpp)
   target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(${name} tavrinox_tools GTest::gtest_main)
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST)
+  # A tool that never finishes fails its test instead of holding up the suite.
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES TIMEOUT 300)
 endforeach()
 
 # The sample scene is made for the package's own configuration.
-foreach(name IN ITEMS test_sample_scene test_offline_runner)
+foreach(name IN ITEMS test_sample_scene test_offline_runner test_runner_far_values)
   target_compile_definitions(${name} PRIVATE
     TAVRINOX_DEFAULT_CONFIG_PATH="${PROJECT_SOURCE_DIR}/config/camera_config.yaml")
 endforeach()
-target_compile_definitions(test_offline_runner PRIVATE
-  TAVRINOX_OFFLINE_RUNNER_PATH="$<TARGET_FILE:tavrinox_offline_runner>")
-add_dependencies(test_offline_runner tavrinox_offline_runner)
+foreach(name IN ITEMS test_offline_runner test_runner_far_values)
+  target_compile_definitions(${name} PRIVATE
+    TAVRINOX_OFFLINE_RUNNER_PATH="$<TARGET_FILE:tavrinox_offline_runner>")
+  add_dependencies(${name} tavrinox_offline_runner)
+endforeach()

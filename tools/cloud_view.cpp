@@ -5,202 +5,126 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "cloud_points.hpp"
 #include "preview_drawing.hpp"
+#include "view_grid.hpp"
 
 namespace tavrinox_camera_convertor
 {
 namespace
 {
 
-// Clouds are framed by these quantiles, so a few stray points do not shrink the view.
-constexpr double kLowQuantile = 0.005;
-constexpr double kHighQuantile = 0.995;
+constexpr int kLeftMargin = 44;
+constexpr int kBottomMargin = 22;
+constexpr int kTopMargin = 6;
+constexpr int kRightMargin = 8;
+constexpr int kMarkerRadius = 6;
 
-/// Byte offsets of the x, y and z FLOAT32 fields of a cloud's records, if it has them all.
-struct XyzLayout
+cv::Scalar grid_colour() {return {60, 60, 60};}
+cv::Scalar label_colour() {return {170, 170, 170};}
+cv::Scalar white() {return {255, 255, 255};}
+
+/// Maps a window's arm-frame coordinates onto the plot area, proportions kept, centred.
+class ViewMapping
 {
-  bool found = false;
-  std::array<std::uint32_t, 3> offsets{};
+public:
+  ViewMapping(const ViewWindow & window, const cv::Rect & area)
+  : window_(window), area_(area),
+    scale_(std::min(area.width / window.span_h, area.height / window.span_v)),
+    offset_h_((area.width - window.span_h * scale_) / 2.0),
+    offset_v_((area.height - window.span_v * scale_) / 2.0)
+  {
+  }
+
+  cv::Point2d to_pixel(double h, double v) const
+  {
+    return {area_.x + offset_h_ + (h - window_.low_h) * scale_,
+      area_.y + area_.height - offset_v_ - (v - window_.low_v) * scale_};
+  }
+
+  /// The plot pixel (h, v) falls on; none outside the plot, for NaN and for infinities.
+  std::optional<cv::Point> pixel_in_area(double h, double v) const
+  {
+    const cv::Point2d at = to_pixel(h, v);
+    // Compared before any conversion to int, which would overflow far outside.
+    if (!(at.x >= area_.x && at.x < area_.x + area_.width && at.y >= area_.y &&
+      at.y < area_.y + area_.height))
+    {
+      return std::nullopt;
+    }
+    return cv::Point(static_cast<int>(at.x), static_cast<int>(at.y));
+  }
+
+  const cv::Rect & area() const {return area_;}
+  const ViewWindow & window() const {return window_;}
+
+private:
+  ViewWindow window_;
+  cv::Rect area_;
+  double scale_;
+  double offset_h_;
+  double offset_v_;
 };
 
-XyzLayout xyz_layout(const pcl::PCLPointCloud2 & cloud)
+int rounded(double pixel) {return static_cast<int>(std::lround(pixel));}
+
+/// `low` when the range is empty, else `value` limited to it.
+int clamped(int value, int low, int high)
 {
-  XyzLayout layout;
-  int found = 0;
-  const std::array<const char *, 3> names = {"x", "y", "z"};
-  for (const pcl::PCLPointField & field : cloud.fields) {
-    for (std::size_t axis = 0; axis < names.size(); ++axis) {
-      if (field.name == names[axis] && field.datatype == pcl::PCLPointField::FLOAT32) {
-        layout.offsets[axis] = field.offset;
-        ++found;
-      }
-    }
-  }
-  layout.found = found == 3;
-  return layout;
+  return std::clamp(value, low, std::max(low, high));
 }
 
-/// Calls visit(x, y, z) for every finite point, or only for every `stride`-th record.
-template<typename Visit>
-void for_each_point(const pcl::PCLPointCloud2 & cloud, std::size_t stride, Visit && visit)
+/// Grid lines of one spacing along both axes, labelled in the margins; a handful at most.
+void draw_grid(cv::Mat & view, const ViewMapping & mapping)
 {
-  const XyzLayout layout = xyz_layout(cloud);
-  const std::size_t count = static_cast<std::size_t>(cloud.width) * cloud.height;
-  if (!layout.found || cloud.point_step == 0 || cloud.data.size() < count * cloud.point_step) {
-    return;
-  }
-  for (std::size_t i = 0; i < count; i += stride) {
-    const std::uint8_t * record = cloud.data.data() + i * cloud.point_step;
-    std::array<float, 3> point;
-    for (std::size_t axis = 0; axis < 3; ++axis) {
-      std::memcpy(&point[axis], record + layout.offsets[axis], sizeof(float));
-    }
-    if (std::isfinite(point[0]) && std::isfinite(point[1]) && std::isfinite(point[2])) {
-      visit(point);
-    }
-  }
-}
-
-/// The arm-frame window a view shows: lower corner and size in metres along its two axes.
-struct ViewWindow
-{
-  double low_h = 0.0;
-  double low_v = 0.0;
-  double span_h = 1.0;
-  double span_v = 1.0;
-};
-
-double quantile(std::vector<float> & values, double fraction)
-{
-  const auto index = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1));
-  std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(index), values.end());
-  return values[index];
-}
-
-/// Lower and upper quantile of one coordinate over a sample of a cloud's points.
-struct Extent
-{
-  double low = 0.0;
-  double high = 0.0;
-  bool empty = true;
-};
-
-Extent cloud_extent(const pcl::PCLPointCloud2 & cloud, int axis)
-{
-  constexpr std::size_t kSamples = 50000;
-  const std::size_t count = static_cast<std::size_t>(cloud.width) * cloud.height;
-  std::vector<float> values;
-  values.reserve(std::min(count, 2 * kSamples));
-  for_each_point(cloud, std::max<std::size_t>(1, count / kSamples), [&](const std::array<float, 3> & point) {
-      values.push_back(point[axis]);
-    });
-  if (values.empty()) {
-    return {};
-  }
-  const double low = quantile(values, kLowQuantile);
-  return {low, quantile(values, kHighQuantile), false};
-}
-
-/// Where both clouds lie along one axis: their common part, or both when they do not meet.
-Extent shared_extent(const Extent & a, const Extent & b)
-{
-  if (a.empty || b.empty) {
-    return a.empty ? b : a;
-  }
-  const double low = std::max(a.low, b.low);
-  const double high = std::min(a.high, b.high);
-  if (low < high) {
-    return {low, high, false};
-  }
-  return {std::min(a.low, b.low), std::max(a.high, b.high), false};
-}
-
-/// Frames the part of the workspace both cameras see, and both cameras, so that far-off
-/// floor or wall seen by one camera only does not shrink what matters.
-ViewWindow view_window(
-  const pcl::PCLPointCloud2 & cam1_cloud, const pcl::PCLPointCloud2 & cam2_cloud,
-  const std::array<Eigen::Vector3f, 2> & cameras, const ViewAxes & axes)
-{
-  Extent h = shared_extent(cloud_extent(cam1_cloud, axes.horizontal), cloud_extent(cam2_cloud, axes.horizontal));
-  Extent v = shared_extent(cloud_extent(cam1_cloud, axes.vertical), cloud_extent(cam2_cloud, axes.vertical));
-  for (const Eigen::Vector3f & camera : cameras) {
-    const auto include = [](double value, Extent & extent) {
-        extent.low = extent.empty ? value : std::min(extent.low, value);
-        extent.high = extent.empty ? value : std::max(extent.high, value);
-        extent.empty = false;
-      };
-    include(camera[axes.horizontal], h);
-    include(camera[axes.vertical], v);
-  }
-  // A margin all round, and never less than 10 cm of view.
-  const double margin = 0.06 * std::max({h.high - h.low, v.high - v.low, 0.1});
-  return {h.low - margin, v.low - margin, h.high - h.low + 2 * margin, v.high - v.low + 2 * margin};
-}
-
-/// A round grid spacing that gives at most six lines across `span`.
-double grid_step(double span)
-{
-  for (const double step : {0.01, 0.02, 0.05, 0.1, 0.2, 0.25, 0.5, 1.0, 2.0, 5.0, 10.0, 20.0, 50.0}) {
-    if (span / step <= 6.0) {
-      return step;
-    }
-  }
-  return 100.0;
-}
-
-}  // namespace
-
-cv::Mat draw_cloud_view(
-  const pcl::PCLPointCloud2 & cam1_cloud, const pcl::PCLPointCloud2 & cam2_cloud,
-  const std::array<Eigen::Vector3f, 2> & cameras, const ViewAxes & axes, cv::Size panel)
-{
-  constexpr int kLeftMargin = 44;
-  constexpr int kBottomMargin = 22;
-  constexpr int kTopMargin = 6;
-  constexpr int kRightMargin = 8;
-  const cv::Rect area(kLeftMargin, kTopMargin, panel.width - kLeftMargin - kRightMargin,
-    panel.height - kTopMargin - kBottomMargin);
-  const std::array<const pcl::PCLPointCloud2 *, 2> clouds = {&cam1_cloud, &cam2_cloud};
-  const ViewWindow window = view_window(cam1_cloud, cam2_cloud, cameras, axes);
-  const double scale = std::min(area.width / window.span_h, area.height / window.span_v);
-  const double offset_h = (area.width - window.span_h * scale) / 2.0;
-  const double offset_v = (area.height - window.span_v * scale) / 2.0;
-  const auto to_pixel = [&](double h, double v) {
-      return cv::Point2d(
-        area.x + offset_h + (h - window.low_h) * scale,
-        area.y + area.height - offset_v - (v - window.low_v) * scale);
-    };
-
-  cv::Mat view(panel, CV_8UC3, cv::Scalar(0, 0, 0));
+  const ViewWindow & window = mapping.window();
+  const cv::Rect & area = mapping.area();
   const double step = grid_step(std::max(window.span_h, window.span_v));
-  const int decimals = step < 0.1 ? 2 : (step < 1.0 ? 1 : 0);
-  for (double h = std::ceil(window.low_h / step) * step; h <= window.low_h + window.span_h; h += step) {
-    const int x = static_cast<int>(std::lround(to_pixel(h, 0.0).x));
-    cv::line(view, cv::Point(x, area.y), cv::Point(x, area.y + area.height), cv::Scalar(60, 60, 60), 1);
-    draw_label(view, format_decimal(h, decimals), cv::Point(x - 12, panel.height - 6), cv::Scalar(170, 170, 170));
+  for (const double h : grid_values(window.low_h, window.span_h, step)) {
+    const int x = rounded(mapping.to_pixel(h, window.low_v).x);
+    cv::line(view, cv::Point(x, area.y), cv::Point(x, area.y + area.height), grid_colour(), 1);
+    const std::string label = grid_label(h, step);
+    const int width = cv::getTextSize(label, cv::FONT_HERSHEY_SIMPLEX, kPreviewLabelScale, 1,
+      nullptr).width;
+    const int left = clamped(x - width / 2, 0, view.cols - width);
+    draw_label(view, label, cv::Point(left, view.rows - 6), label_colour());
   }
-  for (double v = std::ceil(window.low_v / step) * step; v <= window.low_v + window.span_v; v += step) {
-    const int y = static_cast<int>(std::lround(to_pixel(0.0, v).y));
-    cv::line(view, cv::Point(area.x, y), cv::Point(area.x + area.width, y), cv::Scalar(60, 60, 60), 1);
-    draw_label(view, format_decimal(v, decimals), cv::Point(2, y + 4), cv::Scalar(170, 170, 170));
+  for (const double v : grid_values(window.low_v, window.span_v, step)) {
+    const int y = rounded(mapping.to_pixel(window.low_h, v).y);
+    cv::line(view, cv::Point(area.x, y), cv::Point(area.x + area.width, y), grid_colour(), 1);
+    draw_label(view, grid_label(v, step), cv::Point(2, y + 4), label_colour());
   }
+}
 
-  // Points per view pixel for each cloud; brightness grows with the log of the count.
-  std::array<cv::Mat1i, 2> counts = {cv::Mat1i(panel, 0), cv::Mat1i(panel, 0)};
+/// Counts each cloud's points per plot pixel and paints them, brightness growing with the log
+/// of the count; returns how many points there were and how many fell outside the plot.
+ViewCoverage draw_density(
+  cv::Mat & view, const ViewMapping & mapping,
+  const std::array<const pcl::PCLPointCloud2 *, 2> & clouds, const ViewAxes & axes)
+{
+  ViewCoverage coverage;
+  const cv::Rect & area = mapping.area();
+  std::array<cv::Mat1i, 2> counts = {cv::Mat1i(view.size(), 0), cv::Mat1i(view.size(), 0)};
   for (std::size_t c = 0; c < clouds.size(); ++c) {
-    cv::Mat1i & count = counts[c];
-    for_each_point(*clouds[c], 1, [&](const std::array<float, 3> & point) {
-        const cv::Point2d at = to_pixel(point[axes.horizontal], point[axes.vertical]);
-        const int x = static_cast<int>(at.x);
-        const int y = static_cast<int>(at.y);
-        if (area.contains(cv::Point(x, y))) {
-          ++count(y, x);
+    coverage.points[c] = readable_points(*clouds[c]);
+    std::size_t inside = 0;
+    for_each_record(*clouds[c], 1, [&](const std::array<float, 3> & point) {
+        const double h = point[axes.horizontal];
+        const double v = point[axes.vertical];
+        if (!is_framable(h) || !is_framable(v)) {
+          return;
+        }
+        if (const std::optional<cv::Point> pixel = mapping.pixel_in_area(h, v)) {
+          ++counts[c](*pixel);
+          ++inside;
         }
       });
+    coverage.outside[c] = coverage.points[c] - inside;
   }
   double most = 1.0;
   for (const cv::Mat1i & count : counts) {
@@ -209,41 +133,169 @@ cv::Mat draw_cloud_view(
     most = std::max(most, max_count);
   }
   const std::array<cv::Scalar, 2> colours = {camera_1_colour(), camera_2_colour()};
+  const double log_most = std::log1p(most);
   for (int row = area.y; row < area.y + area.height; ++row) {
+    const std::array<const int *, 2> row_counts = {counts[0][row], counts[1][row]};
+    auto * pixels = view.ptr<cv::Vec3b>(row);
     for (int column = area.x; column < area.x + area.width; ++column) {
+      if (row_counts[0][column] == 0 && row_counts[1][column] == 0) {
+        continue;
+      }
       cv::Scalar sum(0, 0, 0);
       for (std::size_t c = 0; c < counts.size(); ++c) {
-        const int n = counts[c](row, column);
+        const int n = row_counts[c][column];
         if (n > 0) {
-          sum += colours[c] * (0.55 + 0.45 * std::log1p(n) / std::log1p(most));
+          sum += colours[c] * (0.55 + 0.45 * std::log1p(n) / log_most);
         }
       }
-      if (sum != cv::Scalar(0, 0, 0)) {
-        view.at<cv::Vec3b>(row, column) = cv::Vec3b(cv::saturate_cast<std::uint8_t>(sum[0]),
-          cv::saturate_cast<std::uint8_t>(sum[1]), cv::saturate_cast<std::uint8_t>(sum[2]));
-      }
+      pixels[column] = cv::Vec3b(cv::saturate_cast<std::uint8_t>(sum[0]),
+        cv::saturate_cast<std::uint8_t>(sum[1]), cv::saturate_cast<std::uint8_t>(sum[2]));
     }
   }
+  return coverage;
+}
 
-  for (std::size_t c = 0; c < cameras.size(); ++c) {
-    const cv::Point2d at = to_pixel(cameras[c][axes.horizontal], cameras[c][axes.vertical]);
-    const cv::Point centre(static_cast<int>(std::lround(at.x)), static_cast<int>(std::lround(at.y)));
-    cv::circle(view, centre, 6, colours[c], cv::FILLED, cv::LINE_AA);
-    cv::circle(view, centre, 6, cv::Scalar(255, 255, 255), 1, cv::LINE_AA);
-    // The label goes left of a marker near the right edge, so it stays whole.
-    const bool label_left = centre.x > panel.width - 60;
-    draw_label(view, "cam " + std::to_string(c + 1), centre + cv::Point(label_left ? -52 : 9, 5), colours[c]);
+/// An arrow inside the plot's edge that points from the plot's centre towards a pixel outside.
+struct EdgeArrow
+{
+  cv::Point tail;
+  cv::Point tip;
+};
+
+/// The arrow towards `outside`; none for a pixel at NaN or infinity.
+std::optional<EdgeArrow> edge_arrow(const cv::Rect & area, const cv::Point2d & outside)
+{
+  constexpr double kArrowLength = 18.0;
+  const cv::Point2d centre(area.x + area.width / 2.0, area.y + area.height / 2.0);
+  const cv::Point2d away = outside - centre;
+  const double length = std::hypot(away.x, away.y);
+  if (!std::isfinite(length) || length == 0.0) {
+    return std::nullopt;
   }
-  const cv::Rect legend(area.x + 2, area.y + 2, 78, 52);
+  const cv::Point2d unit = away / length;
+  const double inset = kMarkerRadius + 2.0;
+  const double reach_x = unit.x == 0.0 ? length : (area.width / 2.0 - inset) / std::abs(unit.x);
+  const double reach_y = unit.y == 0.0 ? length : (area.height / 2.0 - inset) / std::abs(unit.y);
+  const double reach = std::max(0.0, std::min({reach_x, reach_y, length}));
+  const cv::Point2d tip = centre + unit * reach;
+  const cv::Point2d tail = centre + unit * std::max(0.0, reach - kArrowLength);
+  return EdgeArrow{cv::Point(rounded(tail.x), rounded(tail.y)), cv::Point(rounded(tip.x),
+      rounded(tip.y))};
+}
+
+/// Each camera's marker at its place, or an arrow at the plot's edge pointing towards it when
+/// it lies outside; a camera at NaN or infinity gets no mark.
+void draw_camera_markers(
+  cv::Mat & view, const ViewMapping & mapping, const std::array<Eigen::Vector3f, 2> & cameras,
+  const ViewAxes & axes, ViewCoverage & coverage)
+{
+  const std::array<cv::Scalar, 2> colours = {camera_1_colour(), camera_2_colour()};
+  const cv::Rect & area = mapping.area();
+  for (std::size_t c = 0; c < cameras.size(); ++c) {
+    const double h = cameras[c][axes.horizontal];
+    const double v = cameras[c][axes.vertical];
+    const std::string name = "cam " + std::to_string(c + 1);
+    if (mapping.window().contains(h, v)) {
+      coverage.camera_inside[c] = true;
+      const cv::Point2d at = mapping.to_pixel(h, v);
+      const cv::Point centre(rounded(at.x), rounded(at.y));
+      cv::circle(view, centre, kMarkerRadius, colours[c], cv::FILLED, cv::LINE_AA);
+      cv::circle(view, centre, kMarkerRadius, white(), 1, cv::LINE_AA);
+      // The label goes left of a marker near the right edge, so it stays whole.
+      const bool label_left = centre.x > view.cols - 60;
+      draw_label(view, name, centre + cv::Point(label_left ? -52 : 9, 5), colours[c]);
+      continue;
+    }
+    const std::optional<EdgeArrow> arrow = edge_arrow(area, mapping.to_pixel(h, v));
+    if (!arrow) {
+      continue;
+    }
+    cv::arrowedLine(view, arrow->tail, arrow->tip, colours[c], 2, cv::LINE_AA, 0, 0.4);
+    const std::string label = name + " off view";
+    const int width = cv::getTextSize(label, cv::FONT_HERSHEY_SIMPLEX, kPreviewLabelScale, 1,
+      nullptr).width;
+    // Beside the arrow's tail, on the side towards the plot's middle.
+    const bool left_half = arrow->tail.x < area.x + area.width / 2;
+    const cv::Point origin(
+      clamped(left_half ? arrow->tail.x + 10 : arrow->tail.x - 10 - width, area.x,
+      area.x + area.width - width),
+      clamped(arrow->tail.y + 5, area.y + 12, area.y + area.height - 4));
+    draw_label(view, label, origin, colours[c]);
+  }
+}
+
+std::string percent_text(std::size_t part, std::size_t whole)
+{
+  return format_decimal(whole == 0 ? 0.0 : 100.0 * part / whole, 1) + " %";
+}
+
+/// The colours, the framing rule and what was left out, over the plot's top left corner; the
+/// axis names at its right.
+void draw_legend(
+  cv::Mat & view, const ViewMapping & mapping, const ViewCoverage & coverage, const ViewAxes & axes)
+{
+  std::vector<std::pair<std::string, cv::Scalar>> lines = {
+    {"camera 1", camera_1_colour()},
+    {"camera 2", camera_2_colour()},
+    {"both", cv::Scalar(220, 220, 220)},
+    {"framed: " + format_decimal(kFramingLowPercentile, 0) + "-" +
+      format_decimal(kFramingHighPercentile, 0) + "th pct", label_colour()},
+  };
+  if (coverage.total_outside() != 0) {
+    lines.emplace_back(
+      "left out: " + percent_text(coverage.total_outside(), coverage.total_points()),
+      cv::Scalar(80, 220, 255));
+  }
+  constexpr int kLineHeight = 16;
+  int width = 0;
+  for (const auto & line : lines) {
+    width = std::max(width, cv::getTextSize(line.first, cv::FONT_HERSHEY_SIMPLEX,
+      kPreviewLabelScale, 1, nullptr).width);
+  }
+  const cv::Rect & area = mapping.area();
+  const cv::Rect legend = cv::Rect(area.x + 2, area.y + 2, width + 10,
+    kLineHeight * static_cast<int>(lines.size()) + 6) & area;
   view(legend) *= 0.3;
-  draw_label(view, "camera 1", cv::Point(legend.x + 4, legend.y + 14), camera_1_colour());
-  draw_label(view, "camera 2", cv::Point(legend.x + 4, legend.y + 30), camera_2_colour());
-  draw_label(view, "both", cv::Point(legend.x + 4, legend.y + 46), cv::Scalar(220, 220, 220));
-  draw_label(view, std::string(axes.horizontal_name) + " [m]", cv::Point(area.x + area.width - 40,
-    area.y + area.height - 6), cv::Scalar(255, 255, 255));
-  draw_label(view, std::string(axes.vertical_name) + " [m]", cv::Point(area.x + area.width - 40, area.y + 14),
-    cv::Scalar(255, 255, 255));
-  return view;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    draw_label(view, lines[i].first,
+      cv::Point(legend.x + 4, legend.y + 14 + kLineHeight * static_cast<int>(i)), lines[i].second);
+  }
+  draw_label(view, std::string(axes.horizontal_name) + " [m]",
+    cv::Point(area.x + area.width - 40, area.y + area.height - 6), white());
+  draw_label(view, std::string(axes.vertical_name) + " [m]",
+    cv::Point(area.x + area.width - 40, area.y + 14), white());
+}
+
+}  // namespace
+
+std::size_t ViewCoverage::total_points() const {return points[0] + points[1];}
+
+std::size_t ViewCoverage::total_outside() const {return outside[0] + outside[1];}
+
+bool ViewCoverage::anything_outside() const
+{
+  return total_outside() != 0 || !camera_inside[0] || !camera_inside[1];
+}
+
+CloudView draw_cloud_view(
+  const pcl::PCLPointCloud2 & cam1_cloud, const pcl::PCLPointCloud2 & cam2_cloud,
+  const std::array<Eigen::Vector3f, 2> & cameras, const ViewAxes & axes, cv::Size panel)
+{
+  if (panel.width < kLeastCloudViewWidth || panel.height < kLeastCloudViewHeight) {
+    throw std::invalid_argument(
+            "a cloud view needs a panel of at least " + std::to_string(kLeastCloudViewWidth) +
+            " x " + std::to_string(kLeastCloudViewHeight) + " pixels, not " +
+            std::to_string(panel.width) + " x " + std::to_string(panel.height));
+  }
+  const cv::Rect area(kLeftMargin, kTopMargin, panel.width - kLeftMargin - kRightMargin,
+    panel.height - kTopMargin - kBottomMargin);
+  const ViewMapping mapping(frame_view(cam1_cloud, cam2_cloud, cameras, axes), area);
+  CloudView drawn{cv::Mat(panel, CV_8UC3, cv::Scalar(0, 0, 0)), {}};
+  draw_grid(drawn.image, mapping);
+  drawn.coverage = draw_density(drawn.image, mapping, {&cam1_cloud, &cam2_cloud}, axes);
+  draw_camera_markers(drawn.image, mapping, cameras, axes, drawn.coverage);
+  draw_legend(drawn.image, mapping, drawn.coverage, axes);
+  return drawn;
 }
 
 }  // namespace tavrinox_camera_convertor

@@ -54,9 +54,11 @@ cv::Mat view_or_empty(const std::optional<ImageMessage> & image)
   return image ? mat_view_of(*image) : cv::Mat();
 }
 
-/// The outputs of one frame, all in `staged`, which the caller commits.
-void stage_frame_outputs(
-  StagedOutput & staged, const FrameInputs & inputs, const FrameProducts & products, const CameraConfig & config)
+/// The outputs of one frame, all in `staged`, which the caller commits; returns what the
+/// preview's cloud views left out, for the summary.
+PreviewCoverage stage_frame_outputs(
+  StagedOutput & staged, const FrameInputs & inputs, const FrameProducts & products,
+  const CameraConfig & config)
 {
   PreviewImages images;
   images.rgb_1 = mat_view_of(inputs.rgb_1);
@@ -72,8 +74,10 @@ void stage_frame_outputs(
   stage_pcd(staged, "converted_cloud.pcd", products.converted_cloud);
   stage_png(staged, "completed_depth.png", images.completed);
   stage_png(staged, "color.png", color_bgr);
-  stage_png(staged, "preview.png", render_preview(images, products.cam1_cloud.cloud, products.cam2_cloud.cloud,
-    config));
+  const Preview preview =
+    render_preview(images, products.cam1_cloud.cloud, products.cam2_cloud.cloud, config);
+  stage_png(staged, "preview.png", preview.picture);
+  return {preview.top_view, preview.side_view};
 }
 
 /// The generated images, so the sample can be rerun from files.
@@ -88,8 +92,8 @@ void stage_sample_inputs(StagedOutput & staged, const FrameInputs & inputs)
 
 CompletionStatistics measure(const FrameInputs & inputs, const FrameProducts & products)
 {
-  return measure_completion(
-    mat_view_of(inputs.depth_1), mat_view_of(products.completed_depth), view_or_empty(inputs.truth_1));
+  return measure_completion(mat_view_of(inputs.depth_1), mat_view_of(products.completed_depth),
+    view_or_empty(inputs.truth_1));
 }
 
 FrameInputs sample_inputs(const CameraConfig & config, const RunnerOptions & options)
@@ -104,22 +108,23 @@ FrameInputs sample_inputs(const CameraConfig & config, const RunnerOptions & opt
   return inputs;
 }
 
-void run_single_frame(const RunnerOptions & options, const CameraConfig & config, std::ostream & out)
+void run_single_frame(
+  const RunnerOptions & options, const CameraConfig & config, std::ostream & out)
 {
-  const FrameInputs inputs =
-    options.source == FrameSource::kSample ? sample_inputs(config, options) : read_frame_inputs(options.files);
+  const FrameInputs inputs = options.source == FrameSource::kSample ?
+    sample_inputs(config, options) : read_frame_inputs(options.files);
   FramePipeline pipeline(config);
   SystemClock clock;
   const FrameProducts products = process_frame(pipeline, inputs, clock);
   const CompletionStatistics statistics = measure(inputs, products);
 
   StagedOutput staged(options.output_directory);
-  stage_frame_outputs(staged, inputs, products, config);
+  const PreviewCoverage views = stage_frame_outputs(staged, inputs, products, config);
   if (options.source == FrameSource::kSample) {
     stage_sample_inputs(staged, inputs);
   }
   staged.commit();
-  print_frame_summary(out, inputs, products, statistics);
+  print_frame_summary(out, inputs, products, statistics, views);
   out << "outputs: " << options.output_directory << std::endl;
 }
 
@@ -134,10 +139,11 @@ void run_sequence(const RunnerOptions & options, const CameraConfig & config, st
     const FrameProducts products = process_frame(pipeline, inputs, clock);
     const CompletionStatistics statistics = measure(inputs, products);
     StagedOutput staged(std::filesystem::path(options.output_directory) / frames[i].id);
-    stage_frame_outputs(staged, inputs, products, config);
+    const PreviewCoverage views = stage_frame_outputs(staged, inputs, products, config);
     staged.commit();
     timings.push_back(products.timings);
-    out << frame_progress_line(i + 1, frames.size(), frames[i].id, statistics, products.timings) << std::endl;
+    out << frame_progress_line(i + 1, frames.size(), frames[i].id, statistics, products.timings,
+      views) << std::endl;
   }
   print_timing_summary(out, timings);
   out << "outputs: " << options.output_directory << "/<frame>/" << std::endl;
@@ -146,8 +152,8 @@ void run_sequence(const RunnerOptions & options, const CameraConfig & config, st
 }  // namespace
 
 int run_offline_runner(
-  const std::vector<std::string> & arguments, const std::string & default_config_path, std::ostream & out,
-  std::ostream & err)
+  const std::vector<std::string> & arguments, const std::string & default_config_path,
+  std::ostream & out, std::ostream & err)
 {
   try {
     const RunnerOptions options = parse_runner_options(arguments, default_config_path);

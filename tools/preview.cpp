@@ -62,7 +62,8 @@ DepthRange display_range(const cv::Mat & depth)
       return std::uint16_t{65535};
     };
   range.near_mm = value_at(0.02);
-  range.far_mm = std::max<std::uint16_t>(value_at(0.98), static_cast<std::uint16_t>(range.near_mm + 1));
+  range.far_mm = std::max<std::uint16_t>(
+    value_at(0.98), static_cast<std::uint16_t>(range.near_mm + 1));
   return range;
 }
 
@@ -98,12 +99,14 @@ void draw_depth_legend(cv::Mat & panel, const DepthRange & range)
   cv::resize(strip, strip, cv::Size(kStripWidth, kStripHeight), 0.0, 0.0, cv::INTER_NEAREST);
   const cv::Point corner(60, panel.rows - 22);
   strip.copyTo(panel(cv::Rect(corner.x, corner.y, kStripWidth, kStripHeight)));
-  draw_label(panel, format_decimal(range.near_mm / 1000.0, 2) + " m", cv::Point(6, corner.y + 9), white());
-  draw_label(panel, format_decimal(range.far_mm / 1000.0, 2) + " m", cv::Point(corner.x + kStripWidth + 6,
-    corner.y + 9), white());
+  draw_label(panel, format_decimal(range.near_mm / 1000.0, 2) + " m", cv::Point(6, corner.y + 9),
+    white());
+  draw_label(panel, format_decimal(range.far_mm / 1000.0, 2) + " m",
+    cv::Point(corner.x + kStripWidth + 6, corner.y + 9), white());
 }
 
-cv::Mat completed_depth_panel(const PreviewImages & images, const DepthRange & range, cv::Size panel)
+cv::Mat completed_depth_panel(
+  const PreviewImages & images, const DepthRange & range, cv::Size panel)
 {
   cv::Mat shown = fit(colour_mapped_depth(images.completed, range), panel, cv::INTER_NEAREST);
   const cv::Mat filled = (images.depth_1 == 0) & (images.completed != 0);
@@ -139,7 +142,8 @@ cv::Mat error_panel(const PreviewImages & images, cv::Size panel)
       cv::Vec3b colour(dim, dim, dim);
       if (measured[column] == 0 && truth[column] != 0) {
         colour = completed[column] == 0 ? cv::Vec3b(255, 0, 255) :
-          error_colour(std::abs(static_cast<int>(completed[column]) - static_cast<int>(truth[column])));
+          error_colour(
+          std::abs(static_cast<int>(completed[column]) - static_cast<int>(truth[column])));
       }
       map(row, column) = colour;
     }
@@ -166,15 +170,16 @@ cv::Mat note_panel(const std::vector<std::string> & lines, cv::Size panel)
 
 }  // namespace
 
-cv::Mat render_preview(
-  const PreviewImages & images, const pcl::PCLPointCloud2 & cam1_cloud, const pcl::PCLPointCloud2 & cam2_cloud,
-  const CameraConfig & config)
+Preview render_preview(
+  const PreviewImages & images, const pcl::PCLPointCloud2 & cam1_cloud,
+  const pcl::PCLPointCloud2 & cam2_cloud, const CameraConfig & config)
 {
   const int panel_height = std::clamp(
     static_cast<int>(std::lround(kPanelWidth * static_cast<double>(images.depth_1.rows) /
     std::max(1, images.depth_1.cols))), 240, 640);
   const cv::Size panel(kPanelWidth, panel_height);
-  const DepthRange range = display_range(images.depth_1.empty() ? images.completed : images.depth_1);
+  const DepthRange range =
+    display_range(images.depth_1.empty() ? images.completed : images.depth_1);
 
   cv::Mat raw_depth = fit(colour_mapped_depth(images.depth_1, range), panel, cv::INTER_NEAREST);
   draw_depth_legend(raw_depth, range);
@@ -190,16 +195,20 @@ cv::Mat render_preview(
     last = fit(images.rgb_2, panel, cv::INTER_AREA);
     last_title = "camera 2 colour (no truth given)";
   } else {
-    last = note_panel({"No truth given:", "pass --truth FILE (camera 1's", "complete depth) for an error map."}, panel);
+    last = note_panel(
+      {"No truth given:", "pass --truth FILE (camera 1's", "complete depth) for an error map."},
+      panel);
     last_title = "fill error";
   }
 
+  const CloudView top = draw_cloud_view(cam1_cloud, cam2_cloud, cameras, {0, 1, "x", "y"}, panel);
+  const CloudView side = draw_cloud_view(cam1_cloud, cam2_cloud, cameras, {0, 2, "x", "z"}, panel);
   const std::array<cv::Mat, 6> panels = {
     titled(fit(images.rgb_1, panel, cv::INTER_AREA), "camera 1 colour"),
     titled(raw_depth, "camera 1 depth (holes black)"),
     titled(completed_depth_panel(images, range, panel), "completed depth (filled: white outline)"),
-    titled(draw_cloud_view(cam1_cloud, cam2_cloud, cameras, {0, 1, "x", "y"}, panel), "top view, arm frame"),
-    titled(draw_cloud_view(cam1_cloud, cam2_cloud, cameras, {0, 2, "x", "z"}, panel), "side view, arm frame"),
+    titled(top.image, "top view, arm frame"),
+    titled(side.image, "side view, arm frame"),
     titled(last, last_title),
   };
   const int cell_width = kPanelWidth;
@@ -208,10 +217,10 @@ cv::Mat render_preview(
   for (std::size_t i = 0; i < panels.size(); ++i) {
     const int column = static_cast<int>(i % 3);
     const int row = static_cast<int>(i / 3);
-    panels[i].copyTo(canvas(cv::Rect(kGap + column * (cell_width + kGap), kGap + row * (cell_height + kGap),
-      cell_width, cell_height)));
+    panels[i].copyTo(canvas(cv::Rect(kGap + column * (cell_width + kGap),
+      kGap + row * (cell_height + kGap), cell_width, cell_height)));
   }
-  return canvas;
+  return {canvas, top.coverage, side.coverage};
 }
 
 }  // namespace tavrinox_camera_convertor

@@ -5,6 +5,9 @@
 
 #include <opencv2/core.hpp>
 
+#include <array>
+
+#include "cloud_view.hpp"
 #include "tavrinox_camera_convertor/camera_config.hpp"
 
 namespace tavrinox_camera_convertor
@@ -20,17 +23,27 @@ struct PreviewImages
   cv::Mat rgb_2;      ///< camera 2's colour, CV_8UC3, or empty
 };
 
+/// The preview picture and what its two cloud views left out.
+struct Preview
+{
+  cv::Mat picture;  ///< CV_8UC3 blue-green-red
+  ViewCoverage top_view;
+  ViewCoverage side_view;
+};
+
 /**
- * @brief Draws the picture a person judges a frame by, as CV_8UC3 blue-green-red.
+ * @brief Draws the picture a person judges a frame by.
  *
  * Six titled panels in two rows: camera 1's colour, its measured depth colour-mapped with
  * holes black, the completed depth with the filled pixels outlined; a top view and a side view
- * of both arm-frame clouds (camera 1 orange, camera 2 azure, overlap grey to white, cameras marked),
- * where a bad calibration shows as two offset copies; and the error map of the filled pixels
- * against the truth, or camera 2's colour when no truth is given.
+ * of both arm-frame clouds (camera 1 orange, camera 2 azure, overlap grey to white, cameras
+ * marked), where a bad calibration shows as two offset copies; and the error map of the filled
+ * pixels against the truth, or camera 2's colour when no truth is given. The cloud views frame
+ * the bulk of the points (see draw_cloud_view); the work is bounded by the picture's size and
+ * the clouds' points, whatever their values.
  */
-cv::Mat render_preview(
-  const PreviewImages & images, const pcl::PCLPointCloud2 & cam1_cloud, const pcl::PCLPointCloud2 & cam2_cloud,
-  const CameraConfig & config);
+Preview render_preview(
+  const PreviewImages & images, const pcl::PCLPointCloud2 & cam1_cloud,
+  const pcl::PCLPointCloud2 & cam2_cloud, const CameraConfig & config);
 
 }  // namespace tavrinox_camera_convertor
