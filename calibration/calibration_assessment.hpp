@@ -22,16 +22,18 @@ namespace tavrinox_camera_convertor
 struct Assessment
 {
   ArmClouds clouds;  ///< both cameras' clouds as the node builds them
+  SamplingSettings sampling;  ///< as given, with the voxel both clouds were thinned with
   std::array<pcl::PointCloud<pcl::PointNormal>::Ptr, 2> surfaces;  ///< both thinned, with normals
-  ExtrinsicValues configured;  ///< the registered camera's Rxyz and Txyz as the configuration holds them
+  /// the registered camera's Rxyz and Txyz as the configuration holds them
+  ExtrinsicValues configured;
   CalibrationFigures figures;
 };
 
 /**
  * @brief Builds both clouds under `loaded`'s calibration, measures their agreement and registers
  *        options.refined_camera onto the other camera.
- * @throws CalibrationRefusal for too few points, no overlap, a registration that does not converge,
- *         or a correction beyond the options' limits
+ * @throws CalibrationRefusal for too few points, no overlap, clouds too large or too far out to
+ *         thin, a registration that does not converge, or a correction beyond the options' limits
  * @throws FrameError when a depth image cannot be read
  */
 Assessment assess(
@@ -39,6 +41,7 @@ Assessment assess(
   const SamplingSettings & sampling, const RegistrationSettings & registration);
 
 /// @brief One line that says how the registration is done.
-std::string registration_summary(int camera, const RegistrationSettings & settings, const SamplingSettings & sampling);
+std::string registration_summary(
+  int camera, const RegistrationSettings & settings, const SamplingSettings & sampling);
 
 }  // namespace tavrinox_camera_convertor

@@ -24,7 +24,8 @@ namespace
 // ICP may lose this much median distance to noise on a calibration that already agreed.
 constexpr double kNoiseToleranceMm = 0.1;
 
-DepthImages read_depth_images(const CalibrationOptions & options, const std::string & sample_config_path)
+DepthImages read_depth_images(
+  const CalibrationOptions & options, const std::string & sample_config_path)
 {
   DepthImages depth;
   if (options.use_sample) {
@@ -38,20 +39,23 @@ DepthImages read_depth_images(const CalibrationOptions & options, const std::str
   return depth;
 }
 
-/// A refinement that leaves the cameras disagreeing, or agreeing worse than before, is no correction.
+/// A refinement that leaves the cameras disagreeing, or agreeing worse than before, is no
+/// correction.
 void require_improvement(const CalibrationFigures & before, const CalibrationFigures & after)
 {
   if (!calibration_agrees(after)) {
     throw CalibrationRefusal(
             "refinement did not reach agreement: the cameras still disagree by " +
-            format_decimal(after.disagreement_mm(), 1) + " mm (at most " + format_decimal(kAgreementLimitMm, 1) +
-            " mm agrees): the depth may be too noisy where the cameras overlap, the images may not show the same "
-            "moment, or the intrinsics or depth scale may be off");
+            format_decimal(after.disagreement_mm(), 1) + " mm (at most " +
+            format_decimal(kAgreementLimitMm, 1) + " mm agrees): the depth may be too noisy where "
+            "the cameras overlap, the images may not show the same moment, or the intrinsics or "
+            "depth scale may be off");
   }
   if (after.agreement.median_mm > before.agreement.median_mm + kNoiseToleranceMm) {
     throw CalibrationRefusal(
             "refinement did not improve the agreement (median distance " +
-            format_decimal(before.agreement.median_mm, 2) + " mm before, " + format_decimal(after.agreement.median_mm, 2) +
+            format_decimal(before.agreement.median_mm, 2) + " mm before, " +
+            format_decimal(after.agreement.median_mm, 2) +
             " mm after); keep the configuration as it is");
   }
 }
@@ -61,7 +65,8 @@ std::size_t point_count(const pcl::PCLPointCloud2 & cloud)
   return static_cast<std::size_t>(cloud.width) * cloud.height;
 }
 
-int run(const CalibrationOptions & options, const std::string & default_config_path, std::ostream & out)
+int run(
+  const CalibrationOptions & options, const std::string & default_config_path, std::ostream & out)
 {
   const LoadedConfig loaded = load_config(options.config_path);
   const DepthImages depth = read_depth_images(options, default_config_path);
@@ -70,28 +75,30 @@ int run(const CalibrationOptions & options, const std::string & default_config_p
   const Assessment before = assess(depth, loaded, options, sampling, registration);
   out << "camera 1: " << point_count(before.clouds.camera_1) << " points, camera 2: " <<
     point_count(before.clouds.camera_2) << " points in the arm frame" << std::endl;
-  out << registration_summary(options.refined_camera, registration, sampling) << std::endl;
+  out << registration_summary(options.refined_camera, registration, before.sampling) << std::endl;
   out << "as configured:" << std::endl << figure_lines(before.figures);
   out << verdict_line(before.figures) << std::endl;
 
   std::vector<PictureRow> rows;
-  const cv::Size image_size_1(static_cast<int>(depth.depth_1.width), static_cast<int>(depth.depth_1.height));
-  rows.push_back({"before: as configured", before.clouds, loaded.config, image_size_1, before.figures});
+  const cv::Size image_size_1(
+    static_cast<int>(depth.depth_1.width), static_cast<int>(depth.depth_1.height));
+  rows.push_back(
+    {"before: as configured", before.clouds, loaded.config, image_size_1, before.figures});
   if (!options.refine) {
     write_outputs(options, rows, "calibration_check.png", std::nullopt, out);
     return calibration_agrees(before.figures) ? 0 : kExitCamerasDisagree;
   }
 
-  const LoadedConfig corrected = with_extrinsic_values(
-    loaded, options.refined_camera, before.figures.correction.corrected_values, options.config_path);
+  const LoadedConfig corrected = with_extrinsic_values(loaded, options.refined_camera,
+    before.figures.correction.corrected_values, options.config_path);
   out << "refined:" << std::endl <<
     corrected_value_lines(options.refined_camera, before.figures.correction, before.configured);
   const Assessment after = assess(depth, corrected, options, sampling, registration);
   out << "after refinement:" << std::endl << figure_lines(after.figures);
   require_improvement(before.figures, after.figures);
   out << verdict_line(after.figures) << std::endl;
-  rows.push_back({"after: camera " + std::to_string(options.refined_camera) + " refined", after.clouds,
-    corrected.config, image_size_1, after.figures});
+  rows.push_back({"after: camera " + std::to_string(options.refined_camera) + " refined",
+    after.clouds, corrected.config, image_size_1, after.figures});
   write_outputs(options, rows, "calibration_before_after.png", corrected, out);
   return 0;
 }
@@ -99,8 +106,8 @@ int run(const CalibrationOptions & options, const std::string & default_config_p
 }  // namespace
 
 int run_calibration_check(
-  const std::vector<std::string> & arguments, const std::string & default_config_path, std::ostream & out,
-  std::ostream & err)
+  const std::vector<std::string> & arguments, const std::string & default_config_path,
+  std::ostream & out, std::ostream & err)
 {
   try {
     const CalibrationOptions options = parse_calibration_options(arguments, default_config_path);

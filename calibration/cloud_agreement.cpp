@@ -13,15 +13,18 @@ namespace
 
 double quantile_mm(std::vector<float> & distances_m, double fraction)
 {
-  const auto index = static_cast<std::size_t>(std::lround(fraction * static_cast<double>(distances_m.size() - 1)));
-  std::nth_element(distances_m.begin(), distances_m.begin() + static_cast<std::ptrdiff_t>(index), distances_m.end());
+  const auto index = static_cast<std::size_t>(
+    std::lround(fraction * static_cast<double>(distances_m.size() - 1)));
+  std::nth_element(distances_m.begin(), distances_m.begin() + static_cast<std::ptrdiff_t>(index),
+    distances_m.end());
   return 1000.0 * static_cast<double>(distances_m[index]);
 }
 
 }  // namespace
 
 Agreement measure_agreement(
-  const pcl::PointCloud<pcl::PointNormal>::ConstPtr & reference, const pcl::PointCloud<pcl::PointNormal> & compared)
+  const pcl::PointCloud<pcl::PointNormal>::ConstPtr & reference,
+  const pcl::PointCloud<pcl::PointNormal> & compared)
 {
   Agreement agreement;
   agreement.points = compared.size();
@@ -30,14 +33,13 @@ Agreement measure_agreement(
   }
   pcl::KdTreeFLANN<pcl::PointNormal> tree;
   tree.setInputCloud(reference);
-  constexpr float kNeighbourRadiusSquared = kNeighbourRadiusM * kNeighbourRadiusM;
   pcl::Indices nearest(1);
   std::vector<float> squared_distance(1);
   std::vector<float> distances_m;
   for (const pcl::PointNormal & point : compared) {
-    if (tree.nearestKSearch(point, 1, nearest, squared_distance) != 1 ||
-      squared_distance[0] > kNeighbourRadiusSquared)
-    {
+    // The nearest point within the radius: a search bounded by it costs the few points there,
+    // where an unbounded one from a point far off the surface visits much of the tree.
+    if (tree.radiusSearch(point, kNeighbourRadiusM, nearest, squared_distance, 1) != 1) {
       continue;
     }
     ++agreement.overlap_points;

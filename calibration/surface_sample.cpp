@@ -8,32 +8,13 @@
 #include <pcl/search/kdtree.h>
 
 #include <cmath>
-#include <cstdint>
-#include <limits>
 
 namespace tavrinox_camera_convertor
 {
-namespace
-{
-
-/// The smallest voxel edge from `wanted` up whose grid over `region` PCL can still index.
-float fitting_voxel(const SharedRegion & region, float wanted)
-{
-  // PCL refuses grids above 2^31 cells and then returns the cloud unfiltered; stay well below.
-  constexpr double kMostCells = 0.25 * static_cast<double>(std::numeric_limits<std::int32_t>::max());
-  const Eigen::Vector3d size = (region.high - region.low).cast<double>();
-  const double cells = (size.array() / wanted + 1.0).prod();
-  if (cells <= kMostCells) {
-    return wanted;
-  }
-  return static_cast<float>(wanted * std::cbrt(cells / kMostCells) * 1.01);
-}
-
-}  // namespace
 
 pcl::PointCloud<pcl::PointNormal>::Ptr surface_sample(
-  const pcl::PointCloud<pcl::PointXYZ>::ConstPtr & cloud, const SharedRegion & region, const Eigen::Vector3f & viewpoint,
-  const SamplingSettings & settings)
+  const pcl::PointCloud<pcl::PointXYZ>::ConstPtr & cloud, const SharedRegion & region,
+  const Eigen::Vector3f & viewpoint, const SamplingSettings & settings)
 {
   auto result = pcl::make_shared<pcl::PointCloud<pcl::PointNormal>>();
   if (region.empty) {
@@ -49,9 +30,8 @@ pcl::PointCloud<pcl::PointNormal>::Ptr surface_sample(
     return result;
   }
 
-  const float voxel = fitting_voxel(region, settings.voxel_m);
   pcl::VoxelGrid<pcl::PointXYZ> grid;
-  grid.setLeafSize(voxel, voxel, voxel);
+  grid.setLeafSize(settings.voxel_m, settings.voxel_m, settings.voxel_m);
   grid.setInputCloud(cropped);
   const auto thinned = pcl::make_shared<pcl::PointCloud<pcl::PointXYZ>>();
   grid.filter(*thinned);
@@ -67,7 +47,9 @@ pcl::PointCloud<pcl::PointNormal>::Ptr surface_sample(
   result->reserve(thinned->size());
   for (std::size_t i = 0; i < thinned->size(); ++i) {
     const pcl::Normal & normal = normals[i];
-    if (!std::isfinite(normal.normal_x) || !std::isfinite(normal.normal_y) || !std::isfinite(normal.normal_z)) {
+    if (!std::isfinite(normal.normal_x) || !std::isfinite(normal.normal_y) ||
+      !std::isfinite(normal.normal_z))
+    {
       continue;
     }
     pcl::PointNormal point;
