@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "benchmark_options.hpp"
 #include "literal_pipeline.hpp"
 #include "tavrinox_camera_convertor/camera_config.hpp"
 #include "tavrinox_camera_convertor/color_conversion.hpp"
@@ -73,7 +74,10 @@ public:
   std::size_t checksum = 0;
 
 private:
-  void touch(const std::vector<std::uint8_t> & data) {checksum += data.size() + (data.empty() ? 0 : data.back());}
+  void touch(const std::vector<std::uint8_t> & data)
+  {
+    checksum += data.size() + (data.empty() ? 0 : data.back());
+  }
 };
 
 class ZeroClock : public Clock
@@ -82,7 +86,8 @@ public:
   Stamp now() override {return {};}
 };
 
-ImageMessage depth_message(std::uint32_t width, std::uint32_t height, const std::vector<std::uint16_t> & mm)
+ImageMessage depth_message(
+  std::uint32_t width, std::uint32_t height, const std::vector<std::uint16_t> & mm)
 {
   ImageMessage image;
   image.width = width;
@@ -95,12 +100,14 @@ ImageMessage depth_message(std::uint32_t width, std::uint32_t height, const std:
 }
 
 /// A tilted, rippled surface 0.8 to 1.6 m away; with holes, ~30 % of the pixels are zero in blobs.
-std::vector<std::uint16_t> synthetic_depth(std::uint32_t width, std::uint32_t height, bool holes, unsigned seed)
+std::vector<std::uint16_t> synthetic_depth(
+  std::uint32_t width, std::uint32_t height, bool holes, unsigned seed)
 {
   std::vector<std::uint16_t> mm(static_cast<std::size_t>(width) * height);
   for (std::uint32_t i = 0; i < height; ++i) {
     for (std::uint32_t j = 0; j < width; ++j) {
-      const double surface = 800.0 + 600.0 * i / height + 40.0 * std::sin(j * 0.05) * std::cos(i * 0.04);
+      const double surface =
+        800.0 + 600.0 * i / height + 40.0 * std::sin(j * 0.05) * std::cos(i * 0.04);
       mm[static_cast<std::size_t>(i) * width + j] = static_cast<std::uint16_t>(surface);
     }
   }
@@ -115,7 +122,9 @@ std::vector<std::uint16_t> synthetic_depth(std::uint32_t width, std::uint32_t he
       for (int di = -r; di <= r; ++di) {
         for (int dj = -r; dj <= r; ++dj) {
           const int i = ci + di, j = cj + dj;
-          if (di * di + dj * dj > r * r || i < 0 || j < 0 || i >= static_cast<int>(height) || j >= static_cast<int>(width)) {
+          if (di * di + dj * dj > r * r || i < 0 || j < 0 || i >= static_cast<int>(height) ||
+            j >= static_cast<int>(width))
+          {
             continue;
           }
           std::uint16_t & value = mm[static_cast<std::size_t>(i) * width + j];
@@ -136,7 +145,8 @@ enum class Coverage
   holes,     ///< ~30 % zeros in blobs in both cameras
 };
 
-FrameSet generated_frame(const CameraConfig & base, std::uint32_t width, std::uint32_t height, Coverage coverage)
+FrameSet generated_frame(
+  const CameraConfig & base, std::uint32_t width, std::uint32_t height, Coverage coverage)
 {
   const bool holes = coverage == Coverage::holes;
   FrameSet frame;
@@ -187,7 +197,8 @@ ImageMessage read_image(const std::string & path, int flags, const char * what)
   }
   message.data.resize(static_cast<std::size_t>(message.step) * message.height);
   for (int row = 0; row < image.rows; ++row) {
-    std::memcpy(message.data.data() + static_cast<std::size_t>(row) * message.step, image.ptr(row), message.step);
+    std::memcpy(message.data.data() + static_cast<std::size_t>(row) * message.step,
+      image.ptr(row), message.step);
   }
   return message;
 }
@@ -214,18 +225,20 @@ double milliseconds_of(Work && work)
 
 bool same_cloud(const pcl::PCLPointCloud2 & a, const pcl::PCLPointCloud2 & b)
 {
-  return a.width == b.width && a.height == b.height && a.row_step == b.row_step && a.point_step == b.point_step &&
-         a.is_dense == b.is_dense && a.is_bigendian == b.is_bigendian && a.fields.size() == b.fields.size() &&
+  return a.width == b.width && a.height == b.height && a.row_step == b.row_step &&
+         a.point_step == b.point_step && a.is_dense == b.is_dense &&
+         a.is_bigendian == b.is_bigendian && a.fields.size() == b.fields.size() &&
          a.data == b.data;
 }
 
 bool same_image(const ImageMessage & a, const ImageMessage & b)
 {
-  return a.width == b.width && a.height == b.height && a.step == b.step && a.encoding == b.encoding &&
-         a.is_bigendian == b.is_bigendian && a.data == b.data;
+  return a.width == b.width && a.height == b.height && a.step == b.step &&
+         a.encoding == b.encoding && a.is_bigendian == b.is_bigendian && a.data == b.data;
 }
 
-/// Times one frame set and prints its block and its machine-readable line; returns whether outputs agreed.
+/// Times one frame set and prints its block and its machine-readable line; returns whether
+/// outputs agreed.
 bool run_case(const FrameSet & frame, int runs, InstructionSet instruction_set)
 {
   const DepthPair depth{view_of(frame.depth_1), view_of(frame.depth_2)};
@@ -240,7 +253,8 @@ bool run_case(const FrameSet & frame, int runs, InstructionSet instruction_set)
     literal::run_literal_frame(frame.config, depth.depth_1, depth.depth_2, view_of(frame.rgb_1));
   const bool identical = same_cloud(kept.cam1_cloud.cloud, expected.cam1_cloud) &&
     same_cloud(kept.cam2_cloud.cloud, expected.cam2_cloud) &&
-    same_image(kept.completed_depth, expected.depth_image) && same_image(kept.color, expected.color_image) &&
+    same_image(kept.completed_depth, expected.depth_image) &&
+    same_image(kept.color, expected.color_image) &&
     same_cloud(kept.converted_cloud.cloud, expected.converted_cloud);
 
   // The bytes the frame must write: 16 per output point, plus both images.
@@ -277,8 +291,8 @@ bool run_case(const FrameSet & frame, int runs, InstructionSet instruction_set)
   std::vector<double> literal_ms;
   for (int run = 0; run < std::max(3, runs / 3); ++run) {
     literal_ms.push_back(milliseconds_of([&] {
-        const literal::LiteralFrame result =
-          literal::run_literal_frame(frame.config, depth.depth_1, depth.depth_2, view_of(frame.rgb_1));
+        const literal::LiteralFrame result = literal::run_literal_frame(
+          frame.config, depth.depth_1, depth.depth_2, view_of(frame.rgb_1));
         discard.checksum += result.converted_cloud.data.size();
       }));
   }
@@ -295,88 +309,39 @@ bool run_case(const FrameSet & frame, int runs, InstructionSet instruction_set)
     };
 
   std::printf("\n%s: %u x %u and %u x %u, %zu + %zu + %zu points, %.1f MB written per frame\n",
-    frame.name.c_str(), frame.depth_1.width, frame.depth_1.height, frame.depth_2.width, frame.depth_2.height,
-    kept.cam1_cloud.cloud.data.size() / 16, kept.cam2_cloud.cloud.data.size() / 16, kept.converted_cloud.cloud.data.size() / 16, output_bytes / 1e6);
+    frame.name.c_str(), frame.depth_1.width, frame.depth_1.height, frame.depth_2.width,
+    frame.depth_2.height, kept.cam1_cloud.cloud.data.size() / 16,
+    kept.cam2_cloud.cloud.data.size() / 16, kept.converted_cloud.cloud.data.size() / 16,
+    output_bytes / 1e6);
   std::printf("  pipeline   median %8.3f ms   min %8.3f ms\n", fast.median_ms, fast.min_ms);
-  std::printf("    stages   check %.3f  clouds and completion %.3f  converted cloud %.3f  publish %.3f ms\n",
+  std::printf(
+    "    stages   check %.3f  clouds and completion %.3f  converted cloud %.3f  publish %.3f ms\n",
     stage_median(&FrameTimings::check_ms), stage_median(&FrameTimings::clouds_and_completion_ms),
     stage_median(&FrameTimings::converted_cloud_ms), stage_median(&FrameTimings::publish_ms));
-  std::printf("  literal    median %8.3f ms   min %8.3f ms\n", literal_stats.median_ms, literal_stats.min_ms);
-  std::printf("  floor      median %8.3f ms   min %8.3f ms\n", floor_stats.median_ms, floor_stats.min_ms);
-  std::printf("  speed-up over literal %.2fx, ratio to floor %.2fx, heap %.0f bytes per frame, identical: %s\n",
-    literal_stats.median_ms / fast.median_ms, fast.median_ms / floor_stats.median_ms, heap_per_frame,
-    identical ? "yes" : "NO");
+  std::printf("  literal    median %8.3f ms   min %8.3f ms\n", literal_stats.median_ms,
+    literal_stats.min_ms);
+  std::printf("  floor      median %8.3f ms   min %8.3f ms\n", floor_stats.median_ms,
+    floor_stats.min_ms);
   std::printf(
-    "case=%s frame_ms_median=%.3f frame_ms_min=%.3f literal_ms_median=%.3f floor_ms_median=%.3f speedup=%.2f "
-    "floor_ratio=%.2f heap_bytes_per_frame=%.0f identical=%s\n",
-    frame.name.c_str(), fast.median_ms, fast.min_ms, literal_stats.median_ms, floor_stats.median_ms,
-    literal_stats.median_ms / fast.median_ms, fast.median_ms / floor_stats.median_ms, heap_per_frame,
-    identical ? "yes" : "no");
+    "  speed-up over literal %.2fx, ratio to floor %.2fx, heap %.0f bytes per frame, "
+    "identical: %s\n",
+    literal_stats.median_ms / fast.median_ms, fast.median_ms / floor_stats.median_ms,
+    heap_per_frame, identical ? "yes" : "NO");
+  std::printf(
+    "case=%s frame_ms_median=%.3f frame_ms_min=%.3f literal_ms_median=%.3f "
+    "floor_ms_median=%.3f speedup=%.2f floor_ratio=%.2f heap_bytes_per_frame=%.0f "
+    "identical=%s\n",
+    frame.name.c_str(), fast.median_ms, fast.min_ms, literal_stats.median_ms,
+    floor_stats.median_ms, literal_stats.median_ms / fast.median_ms,
+    fast.median_ms / floor_stats.median_ms, heap_per_frame, identical ? "yes" : "no");
   std::fflush(stdout);
   return identical;
 }
 
-struct Options
-{
-  std::string config = TAVRINOX_DEFAULT_CONFIG;
-  std::string depth1, depth2, rgb1;
-  int runs = 30;
-  std::string only_case;  ///< run just this case, for profiling
-  InstructionSet instruction_set = fastest_instruction_set();
-};
-
-InstructionSet instruction_set_named(const std::string & name)
-{
-  for (const InstructionSet set : {InstructionSet::scalar, InstructionSet::sse2, InstructionSet::avx2}) {
-    if (to_string(set) == name) {
-      return set;
-    }
-  }
-  throw std::runtime_error("unknown instruction set " + name + " (scalar, sse2 or avx2)");
-}
-
-Options parse(int argc, char ** argv)
-{
-  Options options;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    auto value = [&]() -> std::string {
-        if (i + 1 >= argc) {
-          throw std::runtime_error("option " + arg + " needs a value");
-        }
-        return argv[++i];
-      };
-    if (arg == "--config") {
-      options.config = value();
-    } else if (arg == "--depth1") {
-      options.depth1 = value();
-    } else if (arg == "--depth2") {
-      options.depth2 = value();
-    } else if (arg == "--rgb1") {
-      options.rgb1 = value();
-    } else if (arg == "--case") {
-      options.only_case = value();
-    } else if (arg == "--instruction-set") {
-      options.instruction_set = instruction_set_named(value());
-    } else if (arg == "--runs") {
-      options.runs = std::max(3, std::stoi(value()));
-    } else {
-      throw std::runtime_error(
-              "unknown option " + arg +
-              "\nusage: tavrinox_frame_benchmark [--runs N] [--case NAME] [--instruction-set scalar|sse2|avx2]"
-              " [--config FILE --depth1 FILE --depth2 FILE --rgb1 FILE]");
-    }
-  }
-  const bool any_file = !options.depth1.empty() || !options.depth2.empty() || !options.rgb1.empty();
-  if (any_file && (options.depth1.empty() || options.depth2.empty() || options.rgb1.empty())) {
-    throw std::runtime_error("own frames need all of --depth1, --depth2 and --rgb1");
-  }
-  return options;
-}
-
 int run(int argc, char ** argv)
 {
-  const Options options = parse(argc, argv);
+  const BenchmarkOptions options =
+    parse_benchmark_options(argc, argv, TAVRINOX_DEFAULT_CONFIG);
   const CameraConfig config = load_camera_config(options.config, std::cout);
   std::vector<FrameSet> frames;
   if (!options.depth1.empty()) {
@@ -397,8 +362,14 @@ int run(int argc, char ** argv)
       }
     }
   }
+  std::vector<std::string> names;
+  for (const FrameSet & frame : frames) {
+    names.push_back(frame.name);
+  }
+  require_known_case(options.only_case, names);
   if (!is_supported(options.instruction_set)) {
-    throw std::runtime_error("this processor or build cannot run " + to_string(options.instruction_set));
+    throw std::runtime_error(
+            "this processor or build cannot run " + to_string(options.instruction_set));
   }
   std::printf(
     "single thread, %s loops, %d timed frames per case after 3 warm-up frames\n",

@@ -35,3 +35,12 @@ foreach(name IN ITEMS test_offline_runner test_runner_far_values)
     TAVRINOX_OFFLINE_RUNNER_PATH="$<TARGET_FILE:tavrinox_offline_runner>")
   add_dependencies(${name} tavrinox_offline_runner)
 endforeach()
+
+# The benchmark's command line, where the benchmark is built.
+if(TARGET tavrinox_frame_benchmark)
+  add_executable(test_benchmark_options
+    test_benchmark_options.cpp ${PROJECT_SOURCE_DIR}/bench/benchmark_options.cpp)
+  target_include_directories(test_benchmark_options PRIVATE ${PROJECT_SOURCE_DIR}/bench)
+  target_link_libraries(test_benchmark_options tavrinox_core GTest::gtest_main)
+  gtest_discover_tests(test_benchmark_options DISCOVERY_MODE PRE_TEST)
+endif()
