@@ -13,9 +13,13 @@ if ! [[ "${FUZZ_SECONDS}" =~ ^[1-9][0-9]*$ ]]; then
   exit 2
 fi
 FUZZ_BUILD="${BUILD_ROOT}/fuzz"
-FUZZ_TARGETS=(config_fuzzer frame_fuzzer)
+FUZZ_TARGETS=(config_fuzzer frame_fuzzer picture_fuzzer)
+# Longest time one input may take, seconds: the inputs are small, so seconds mean work that is
+# not bounded by them, a finding too. The pictures are bounded by their pixels and points.
+declare -A FUZZ_TIMEOUT=([config_fuzzer]=25 [frame_fuzzer]=25 [picture_fuzzer]=10)
 # Longest input libFuzzer makes: the default configuration is under 1.5 KB, and a frame's
-# headers and pixel patterns take a few hundred bytes (image sizes are not input sizes).
+# headers and pixel patterns take a few hundred bytes (image sizes are not input sizes), as do
+# a picture's clouds (a few bytes make thousands of points alike).
 FUZZ_MAX_LEN=4096
 
 step "Installing build packages, clang and its libFuzzer runtime"
@@ -25,7 +29,8 @@ install_fuzz_packages
 step "Building the fuzz targets with clang and the sanitizers (${FUZZ_BUILD})"
 cmake -S "${REPO_ROOT}" -B "${FUZZ_BUILD}" \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTAVRINOX_BUILD_FUZZERS=ON -DTAVRINOX_SANITIZE=ON -DTAVRINOX_BUILD_TESTS=OFF -DTAVRINOX_BUILD_TOOLS=OFF
+  -DTAVRINOX_BUILD_FUZZERS=ON -DTAVRINOX_SANITIZE=ON -DTAVRINOX_BUILD_TESTS=OFF \
+  -DTAVRINOX_BUILD_TOOLS=ON
 cmake --build "${FUZZ_BUILD}" --parallel "${JOBS}" --target "${FUZZ_TARGETS[@]}"
 
 WORK_ROOT="$(mktemp -d "${TMPDIR:-/tmp}/tavrinox_fuzz.XXXXXX")"
@@ -45,8 +50,8 @@ for target in "${FUZZ_TARGETS[@]}"; do
     cp -R "${seeds}/." "${work_corpus}/"
   fi
   echo "seed inputs: $(find "${work_corpus}" -type f | wc -l); log: ${log}"
-  # -timeout: one input taking seconds means unbounded work on some header, a finding too.
-  if "${binary}" -max_total_time="${FUZZ_SECONDS}" -max_len="${FUZZ_MAX_LEN}" -timeout=25 \
+  if "${binary}" -max_total_time="${FUZZ_SECONDS}" -max_len="${FUZZ_MAX_LEN}" \
+    -timeout="${FUZZ_TIMEOUT[${target}]}" \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="${artifacts}/" "${work_corpus}" \
     >"${log}" 2>&1
   then
@@ -57,7 +62,8 @@ for target in "${FUZZ_TARGETS[@]}"; do
     tail -n 60 "${log}" >&2
   fi
   executions="$(sed -n 's/^stat::number_of_executed_units: *//p' "${log}" | tail -n 1)"
-  summary+=("${target}: ${executions:-unknown} executions (time limit ${FUZZ_SECONDS} s), ${outcome}")
+  summary+=(
+    "${target}: ${executions:-unknown} executions (time limit ${FUZZ_SECONDS} s), ${outcome}")
   echo "${summary[-1]}"
 done
 
@@ -65,6 +71,7 @@ echo ""
 echo "==> Fuzzing summary"
 printf '%s\n' "${summary[@]}"
 if [ "${#failed[@]}" -ne 0 ]; then
-  echo "FAILED: findings in ${failed[*]}; reproduce with: ${FUZZ_BUILD}/fuzz/<target> <artifact> (artifacts under ${FUZZ_BUILD}/artifacts/)" >&2
+  echo "FAILED: findings in ${failed[*]}; reproduce with: ${FUZZ_BUILD}/fuzz/<target> <artifact>" \
+    "(artifacts under ${FUZZ_BUILD}/artifacts/)" >&2
   exit 1
 fi
