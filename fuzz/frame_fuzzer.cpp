@@ -9,8 +9,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <limits>
@@ -19,6 +17,7 @@
 #include <typeinfo>
 #include <vector>
 
+#include "fuzz_finding.hpp"
 #include "tavrinox_camera_convertor/color_conversion.hpp"
 #include "tavrinox_camera_convertor/frame_error.hpp"
 #include "tavrinox_camera_convertor/frame_pipeline.hpp"
@@ -27,24 +26,13 @@ namespace
 {
 
 namespace tc = tavrinox_camera_convertor;
+using tc::fuzz::finding;
+using tc::fuzz::require;
 
 // Headers may claim anything; these bounds only keep one input within milliseconds.
 constexpr int kMaxDataBits = 22;  // 4 MiB
 constexpr std::uint64_t kMaxHeaderDerivedBytes = 128u << 10;
 constexpr std::uint64_t kMaxProcessedPixels = 1u << 14;
-
-[[noreturn]] void finding(const std::string & what)
-{
-  std::fprintf(stderr, "frame_fuzzer: %s\n", what.c_str());
-  std::abort();
-}
-
-void require(bool condition, const char * what)
-{
-  if (!condition) {
-    finding(what);
-  }
-}
 
 /// An image message as a driver could send it: a header that may lie, and its bytes.
 struct FuzzedImage
@@ -78,7 +66,8 @@ std::string consume_encoding(FuzzedDataProvider & input, Role role)
   constexpr std::array<const char *, 3> kDepth = {"16UC1", "mono16", "32FC1"};
   constexpr std::array<const char *, 5> kColour = {"rgb8", "bgr8", "rgba8", "bgra8", "mono8"};
   constexpr std::array<const char *, 12> kOther = {
-    "16SC1", "32FC3", "8UC1", "16UC3", "rgb16", "bayer_rggb8", "yuv422", "", "16uc1", "16UC1 ", "32FC1x", "64FC1"};
+    "16SC1", "32FC3", "8UC1", "16UC3", "rgb16", "bayer_rggb8", "yuv422", "", "16uc1", "16UC1 ",
+    "32FC1x", "64FC1"};
   // Mostly what the role expects (also when the input has run out), so frames get through;
   // otherwise near misses, arbitrary text and the other role's encodings.
   switch (input.ConsumeIntegralInRange<int>(0, 7)) {
@@ -100,7 +89,8 @@ std::string consume_encoding(FuzzedDataProvider & input, Role role)
 std::uint32_t consume_dimension(FuzzedDataProvider & input)
 {
   constexpr std::array<std::uint32_t, 10> kEdges = {
-    0u, 1u, 65536u, 268435456u, 536870911u, 536870912u, 2147483647u, 2147483648u, 4294967294u, 4294967295u};
+    0u, 1u, 65536u, 268435456u, 536870911u, 536870912u, 2147483647u, 2147483648u, 4294967294u,
+    4294967295u};
   switch (input.ConsumeIntegralInRange<int>(0, 3)) {
     case 0:
       return input.ConsumeIntegralInRange<std::uint32_t>(0, 8);
@@ -132,9 +122,11 @@ std::size_t colour_channels(std::string_view encoding)
   return encoding == "mono8" ? 1 : 0;
 }
 
-std::uint32_t consume_step(FuzzedDataProvider & input, std::uint32_t width, std::string_view encoding)
+std::uint32_t consume_step(
+  FuzzedDataProvider & input, std::uint32_t width, std::string_view encoding)
 {
-  const std::size_t encoding_pixel_bytes = std::max(bytes_per_depth_pixel(encoding), colour_channels(encoding));
+  const std::size_t encoding_pixel_bytes =
+    std::max(bytes_per_depth_pixel(encoding), colour_channels(encoding));
   const std::uint64_t bytes_per_pixel = encoding_pixel_bytes != 0 && input.ConsumeBool() ?
     encoding_pixel_bytes : input.ConsumeIntegralInRange<std::uint64_t>(1, 8);
   const std::uint64_t packed = width * bytes_per_pixel;
@@ -143,7 +135,8 @@ std::uint32_t consume_step(FuzzedDataProvider & input, std::uint32_t width, std:
     case 0:
       return static_cast<std::uint32_t>(packed);
     case 1:
-      return static_cast<std::uint32_t>(packed + input.ConsumeIntegralInRange<std::uint64_t>(1, 64));
+      return static_cast<std::uint32_t>(
+        packed + input.ConsumeIntegralInRange<std::uint64_t>(1, 64));
     case 2:
       return static_cast<std::uint32_t>(packed - input.ConsumeIntegralInRange<std::uint64_t>(1, 4));
     case 3:
@@ -164,7 +157,8 @@ std::size_t consume_data_length(FuzzedDataProvider & input, const FuzzedImage & 
       length = rows_bytes;
       break;
     case 1:
-      length = rows_bytes - std::min<std::uint64_t>(rows_bytes, input.ConsumeIntegralInRange<std::uint64_t>(1, 16));
+      length = rows_bytes -
+        std::min<std::uint64_t>(rows_bytes, input.ConsumeIntegralInRange<std::uint64_t>(1, 16));
       break;
     case 2:
       length = rows_bytes + input.ConsumeIntegralInRange<std::uint64_t>(1, 16);
@@ -228,10 +222,12 @@ float consume_calibration_value(FuzzedDataProvider & input, float typical_magnit
   constexpr std::array<float, 12> kSpecial = {
     0.0f, -0.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
     -std::numeric_limits<float>::infinity(), std::numeric_limits<float>::denorm_min(),
-    std::numeric_limits<float>::max(), std::numeric_limits<float>::lowest(), 1e-30f, 1e30f, 1e9f, -1e9f};
+    std::numeric_limits<float>::max(), std::numeric_limits<float>::lowest(), 1e-30f, 1e30f, 1e9f,
+    -1e9f};
   switch (input.ConsumeIntegralInRange<int>(0, 3)) {
     case 0:
-      return input.ConsumeFloatingPointInRange<float>(-2.0f * typical_magnitude, 2.0f * typical_magnitude);
+      return input.ConsumeFloatingPointInRange<float>(
+        -2.0f * typical_magnitude, 2.0f * typical_magnitude);
     case 1:
       return kSpecial[input.ConsumeIntegralInRange<std::size_t>(0, kSpecial.size() - 1)];
     default: {
@@ -284,14 +280,16 @@ bool depth_readable(const tc::ImageView & image, bool is_camera_1)
   if (bytes_per_pixel == 0 || !rows_inside_data(image, bytes_per_pixel)) {
     return false;
   }
-  return !is_camera_1 || 2 * static_cast<std::uint64_t>(image.width) <= std::numeric_limits<std::uint32_t>::max();
+  return !is_camera_1 ||
+         2 * static_cast<std::uint64_t>(image.width) <= std::numeric_limits<std::uint32_t>::max();
 }
 
 bool colour_convertible(const tc::ImageView & image)
 {
   constexpr std::uint32_t kLargest = std::numeric_limits<int>::max() / 4;
   const std::size_t channels = colour_channels(image.encoding);
-  return channels != 0 && image.width <= kLargest && image.height <= kLargest && rows_inside_data(image, channels);
+  return channels != 0 && image.width <= kLargest && image.height <= kLargest &&
+         rows_inside_data(image, channels);
 }
 
 std::size_t count_nonzero_depth(const tc::ImageMessage & image)
@@ -307,7 +305,8 @@ std::size_t count_nonzero_depth(const tc::ImageMessage & image)
 class CheckingOutput : public tc::FrameOutput
 {
 public:
-  CheckingOutput(const tc::ImageView & depth_1, const tc::ImageView & depth_2, const tc::ImageView & rgb_1)
+  CheckingOutput(
+    const tc::ImageView & depth_1, const tc::ImageView & depth_2, const tc::ImageView & rgb_1)
   : depth_1_(depth_1), depth_2_(depth_2), rgb_1_(rgb_1)
   {
   }
@@ -330,7 +329,8 @@ public:
     require(message.encoding == "16UC1", "depth image: encoding is not 16UC1");
     require(message.width == depth_1_.width && message.height == depth_1_.height,
       "depth image: size differs from camera 1's depth image");
-    require(message.step == 2 * static_cast<std::uint64_t>(message.width), "depth image: step is not 2 x width");
+    require(message.step == 2 * static_cast<std::uint64_t>(message.width),
+      "depth image: step is not 2 x width");
     require(message.data.size() == static_cast<std::uint64_t>(message.step) * message.height,
       "depth image: data size is not step x height");
     check_measured_depth_kept(message);
@@ -343,7 +343,8 @@ public:
     require(message.encoding == "rgb8", "colour image: encoding is not rgb8");
     require(message.width == rgb_1_.width && message.height == rgb_1_.height,
       "colour image: size differs from camera 1's colour image");
-    require(message.step == 3 * static_cast<std::uint64_t>(message.width), "colour image: step is not 3 x width");
+    require(message.step == 3 * static_cast<std::uint64_t>(message.width),
+      "colour image: step is not 3 x width");
     require(message.data.size() == static_cast<std::uint64_t>(message.step) * message.height,
       "colour image: data size is not step x height");
   }
@@ -369,19 +370,23 @@ private:
   {
     const pcl::PCLPointCloud2 & cloud = message.cloud;
     require(message.header.frame_id == "arm", "cloud: frame id is not the configured one");
-    require(cloud.height == 1 && cloud.point_step == 16, "cloud: not an unorganized cloud of 16-byte points");
-    require(cloud.row_step == 16 * static_cast<std::uint64_t>(cloud.width), "cloud: row_step is not 16 x width");
+    require(cloud.height == 1 && cloud.point_step == 16,
+      "cloud: not an unorganized cloud of 16-byte points");
+    require(cloud.row_step == 16 * static_cast<std::uint64_t>(cloud.width),
+      "cloud: row_step is not 16 x width");
     require(cloud.data.size() == static_cast<std::uint64_t>(cloud.row_step) * cloud.height,
       "cloud: data size is not row_step x height");
     require(cloud.width <= max_points, "cloud: more points than pixels");
   }
 
-  /// Where camera 1 measured depth (read in place: host-order 16-bit), the published image keeps it.
+  /// Where camera 1 measured depth (read in place: host-order 16-bit), the published image keeps
+  /// it.
   void check_measured_depth_kept(const tc::ImageMessage & completed) const
   {
     // An empty image may still claim billions of rows: nothing to compare, nothing to walk.
-    if (bytes_per_depth_pixel(depth_1_.encoding) != 2 || depth_1_.is_bigendian != tc::host_is_bigendian() ||
-      depth_1_.width == 0 || depth_1_.height == 0)
+    if (bytes_per_depth_pixel(depth_1_.encoding) != 2 ||
+      depth_1_.is_bigendian != tc::host_is_bigendian() || depth_1_.width == 0 ||
+      depth_1_.height == 0)
     {
       return;
     }
@@ -389,9 +394,12 @@ private:
       for (std::uint32_t column = 0; column < depth_1_.width; ++column) {
         std::uint16_t measured;
         std::uint16_t published;
-        std::memcpy(&measured, depth_1_.data + static_cast<std::size_t>(row) * depth_1_.step + 2u * column, 2);
-        std::memcpy(&published, completed.data.data() + static_cast<std::size_t>(row) * completed.step + 2u * column, 2);
-        require(measured == 0 || measured == published, "depth image: a measured pixel was not kept");
+        std::memcpy(&measured,
+          depth_1_.data + static_cast<std::size_t>(row) * depth_1_.step + 2u * column, 2);
+        std::memcpy(&published,
+          completed.data.data() + static_cast<std::size_t>(row) * completed.step + 2u * column, 2);
+        require(measured == 0 || measured == published,
+          "depth image: a measured pixel was not kept");
       }
     }
   }
@@ -421,14 +429,16 @@ void run_frame(FuzzedDataProvider & input, tc::FramePipeline & pipeline)
   CheckingOutput output(depth_1.view(), depth_2.view(), rgb_1.view());
   FixedClock clock;
   try {
-    pipeline.process({depth_1.view(), depth_2.view()}, tc::ImageViewColorConverter(rgb_1.view()), clock, output);
+    pipeline.process({depth_1.view(), depth_2.view()}, tc::ImageViewColorConverter(rgb_1.view()),
+      clock, output);
   } catch (const tc::FrameError & error) {
     if (output.published() == 0) {
       require(!depth_readable(depth_1.view(), true) || !depth_readable(depth_2.view(), false),
         "readable depth images were rejected");
       return;
     }
-    require(output.published() == 3, "a FrameError stopped the frame in a place other than the two documented ones");
+    require(output.published() == 3,
+      "a FrameError stopped the frame in a place other than the two documented ones");
     require(!colour_convertible(rgb_1.view()), "a convertible colour image was refused");
     return;
   } catch (const std::exception & error) {

@@ -14,8 +14,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <limits>
@@ -26,6 +24,7 @@
 #include "calibration_picture.hpp"
 #include "cloud_points.hpp"
 #include "cloud_view.hpp"
+#include "fuzz_finding.hpp"
 #include "preview.hpp"
 #include "tavrinox_camera_convertor/cloud_encoding.hpp"
 #include "view_grid.hpp"
@@ -35,6 +34,8 @@ namespace
 {
 
 namespace tc = tavrinox_camera_convertor;
+using tc::fuzz::finding;
+using tc::fuzz::require;
 
 // These bounds only keep one input within milliseconds; the values are what is fuzzed. Clouds
 // stay below the size for which the sanitizer's allocator maps fresh pages, which costs more
@@ -47,19 +48,6 @@ constexpr int kMostImageSide = 24;
 constexpr int kMostMapSide = 96;
 // frame_view samples at most this many records; up to it, it reads every one.
 constexpr std::size_t kEveryRecordFramed = 50000;
-
-[[noreturn]] void finding(const std::string & what)
-{
-  std::fprintf(stderr, "picture_fuzzer: %s\n", what.c_str());
-  std::abort();
-}
-
-void require(bool condition, const char * what)
-{
-  if (!condition) {
-    finding(what);
-  }
-}
 
 /// A coordinate: one that breaks arithmetic, any float, any bit pattern, or a workspace's.
 float consume_value(FuzzedDataProvider & input)
