@@ -1,16 +1,35 @@
 # Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
-"""Starts the camera convertor node; it reads share/tavrinox_camera_convertor/config/camera_config.yaml."""
+"""Starts the camera convertor node in its own process, with the large-message DDS profile.
+
+The node reads share/tavrinox_camera_convertor/config/camera_config.yaml.
+"""
+
+import os
+import sys
 
 from launch import LaunchDescription
+from launch.actions import OpaqueFunction
 from launch_ros.actions import Node
 
+sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
+import dds_profile  # noqa: E402
 
-def generate_launch_description():
-    return LaunchDescription([
+
+def node_with_profile(context):
+    environment, messages = dds_profile.profile_environment(context)
+    return messages + [
         Node(
             package='tavrinox_camera_convertor',
             executable='camera_convertor_node',
             output='screen',
             emulate_tty=True,
+            additional_env=environment,
         ),
+    ]
+
+
+def generate_launch_description():
+    return LaunchDescription([
+        dds_profile.declare_argument(),
+        OpaqueFunction(function=node_with_profile),
     ])

@@ -11,7 +11,7 @@ JOBS="${TAVRINOX_JOBS:-$(nproc)}"
 BUILD_PACKAGES=(
   cmake make g++ pkg-config
   libeigen3-dev libyaml-cpp-dev libpcl-dev libopencv-dev
-  libbackward-cpp-dev libdw-dev libgtest-dev libbenchmark-dev
+  libbackward-cpp-dev libdw-dev libgtest-dev
 )
 # The fuzz targets need clang with its libFuzzer runtime.
 FUZZ_PACKAGES=(clang)
@@ -92,4 +92,36 @@ find_ros2_setup() {
   if [ -f /opt/ros/humble/setup.bash ]; then
     echo /opt/ros/humble/setup.bash
   fi
+}
+
+# source_ros2: sources ROS 2 Humble with the distribution's Python first on PATH.
+source_ros2() {
+  local setup
+  setup="$(find_ros2_setup)"
+  [ -n "${setup}" ] || { echo "ROS 2 Humble is not installed at /opt/ros/humble" >&2; return 1; }
+  # ROS 2's Python tools live in the distribution's Python, which must come first.
+  export PATH="/usr/bin:/bin:/usr/sbin:/sbin:${PATH}"
+  set +u
+  # shellcheck disable=SC1090
+  source "${setup}"
+  set -u
+  command -v colcon >/dev/null || {
+    echo "colcon is needed to build against ROS 2 (apt-get install colcon python3-colcon-cmake python3-colcon-ros)" >&2
+    return 1
+  }
+}
+
+# ROS_WORKSPACE: where colcon builds, installs and logs the package, as in a user's workspace.
+# colcon finds the package at the repository root, so no link leads back into the tree.
+ROS_WORKSPACE="${BUILD_ROOT}/ros_ws"
+export COLCON_LOG_PATH="${ROS_WORKSPACE}/log"
+COLCON_PATHS=(--base-paths "${REPO_ROOT}" --build-base "${ROS_WORKSPACE}/build"
+  --install-base "${ROS_WORKSPACE}/install")
+
+# colcon_build_package [CMAKE ARGS...]: builds and installs the package with colcon.
+colcon_build_package() {
+  rm -f "${ROS_WORKSPACE}/src/tavrinox_camera_convertor"
+  colcon build "${COLCON_PATHS[@]}" --packages-select tavrinox_camera_convertor \
+    --event-handlers console_direct- \
+    --cmake-args -DCMAKE_BUILD_TYPE=Release -DPython3_EXECUTABLE=/usr/bin/python3 "$@"
 }

@@ -10,7 +10,7 @@
 #include <mutex>
 #include <thread>
 
-#include "tavrinox_camera_convertor/signal_handling_thread.hpp"
+#include "tavrinox_camera_convertor/ros/signal_handling_thread.hpp"
 
 namespace tavrinox_camera_convertor
 {

@@ -1,8 +1,5 @@
 # Tests of the offline tools: the sample scene, the runner's parts, and the runner executable
-# run as a child process. Included by test/CMakeLists.txt; the tools are optional.
-if(NOT TARGET tavrinox_tools OR NOT TARGET tavrinox_offline_runner)
-  return()
-endif()
+# run as a child process. Included by test/CMakeLists.txt when the tools are built.
 
 set(TAVRINOX_TOOL_TESTS
   test_sample_scene

@@ -1,6 +1,7 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
-// The real node executable as a child process, with its own configuration found through the
-// ament index, its own ROS domain, loopback-only Cyclone DDS, and its output in a file.
+// The real node executable (or a component container) as a child process, with its own
+// configuration found through the ament index, its own ROS domain, the middleware the test runs
+// on over loopback only, and its output in a file.
 #pragma once
 
 #include <fcntl.h>
@@ -51,7 +52,10 @@ public:
   TemporaryPackagePrefix & operator=(const TemporaryPackagePrefix &) = delete;
 
   std::string path() const {return root_.string();}
-  std::string config_path() const {return (root_ / "share" / "tavrinox_camera_convertor" / "config" / "camera_config.yaml").string();}
+  std::string config_path() const
+  {
+    return (root_ / "share" / "tavrinox_camera_convertor" / "config" / "camera_config.yaml").string();
+  }
 
 private:
   std::filesystem::path root_;
@@ -61,8 +65,15 @@ private:
 class NodeProcess
 {
 public:
-  NodeProcess(const std::string & executable, const TemporaryPackagePrefix & prefix, int domain_id)
-  : log_path_(prefix.path() + "/node.log")
+  /**
+   * @param arguments the program's arguments after its name
+   * @param extra_environment variables to set for it, on top of the test's own
+   */
+  NodeProcess(
+    const std::string & executable, const TemporaryPackagePrefix & prefix, int domain_id,
+    const std::vector<std::string> & arguments = {},
+    const std::map<std::string, std::string> & extra_environment = {})
+  : log_path_(unique_log_path(prefix))
   {
     std::map<std::string, std::string> environment;
     for (char ** entry = environ; *entry != nullptr; ++entry) {
@@ -74,9 +85,15 @@ public:
     environment["AMENT_PREFIX_PATH"] = prefix.path() + (ament.empty() ? "" : ":" + ament);
     environment["ROS_DOMAIN_ID"] = std::to_string(domain_id);
     environment["ROS_LOCALHOST_ONLY"] = "1";
+    // The middleware's defaults unless a test asks for a profile.
     environment.erase("CYCLONEDDS_URI");
-    environment["RMW_IMPLEMENTATION"] = "rmw_cyclonedds_cpp";
+    environment.erase("FASTRTPS_DEFAULT_PROFILES_FILE");
+    const char * const middleware = std::getenv("RMW_IMPLEMENTATION");
+    environment["RMW_IMPLEMENTATION"] = middleware != nullptr ? middleware : "rmw_cyclonedds_cpp";
     environment["RCUTILS_LOGGING_BUFFERED_STREAM"] = "0";
+    for (const auto & [key, value] : extra_environment) {
+      environment[key] = value;
+    }
     std::vector<std::string> flat;
     for (const auto & [key, value] : environment) {
       flat.push_back(key + "=" + value);
@@ -91,9 +108,15 @@ public:
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    std::string program = executable;
-    char * argv[] = {program.data(), nullptr};
-    const int failed = posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv, envp.data());
+    std::vector<std::string> words = {executable};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char *> argv;
+    for (auto & word : words) {
+      argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    const int failed =
+      posix_spawnp(&pid_, executable.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (failed != 0) {
       throw std::runtime_error("cannot start " + executable);
@@ -137,6 +160,8 @@ public:
 
   void signal(int number) const {kill(pid_, number);}
 
+  pid_t pid() const {return pid_;}
+
   /// @brief Still running?
   bool running()
   {
@@ -165,6 +190,18 @@ public:
   }
 
 private:
+  /// Several processes of one test may share its prefix, each with a log of its own.
+  static std::string unique_log_path(const TemporaryPackagePrefix & prefix)
+  {
+    std::string pattern = prefix.path() + "/node_XXXXXX.log";
+    const int descriptor = mkstemps(pattern.data(), 4);
+    if (descriptor < 0) {
+      throw std::runtime_error("cannot create a log file in " + prefix.path());
+    }
+    close(descriptor);
+    return pattern;
+  }
+
   std::string log_path_;
   pid_t pid_ = -1;
   bool exited_ = false;

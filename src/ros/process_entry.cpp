@@ -1,5 +1,5 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
-#include "tavrinox_camera_convertor/process_entry.hpp"
+#include "tavrinox_camera_convertor/ros/process_entry.hpp"
 
 #include <chrono>
 #include <exception>
@@ -10,25 +10,11 @@
 
 #include <rclcpp/rclcpp.hpp>
 
-#include "tavrinox_camera_convertor/camera_convertor.hpp"
-#include "tavrinox_camera_convertor/signal_handling_thread.hpp"
+#include "tavrinox_camera_convertor/ros/camera_convertor.hpp"
+#include "tavrinox_camera_convertor/ros/signal_handling_thread.hpp"
 
 namespace tavrinox_camera_convertor
 {
-namespace
-{
-
-std::string describe_config_path()
-{
-  try {
-    return config_file_path();
-  } catch (const std::exception & error) {
-    return std::string("not found: ") + error.what();
-  }
-}
-
-}  // namespace
-
 int run_camera_convertor(int argc, char ** argv)
 {
   // Before rclcpp starts any thread, so that its signal handlers never interrupt a log call.
@@ -47,10 +33,12 @@ int run_camera_convertor(int argc, char ** argv)
       // requested stop, not a bad configuration.
       return 0;
     }
-    // A bad configuration is a user error: say what and where, and end cleanly.
-    RCLCPP_FATAL(
-      rclcpp::get_logger("Morvanteq"), "Cannot start: %s (configuration file: %s)", error.what(),
-      describe_config_path().c_str());
+    // The node has said why in a FATAL line; anything else failed before it could.
+    if (dynamic_cast<const StartError *>(&error) == nullptr) {
+      RCLCPP_FATAL(
+        rclcpp::get_logger("Morvanteq"), "Cannot start: %s (configuration file: %s)",
+        error.what(), describe_config_file_path().c_str());
+    }
     rclcpp::shutdown(nullptr, "user called rclcpp::shutdown()");
     return 1;
   }

@@ -1,5 +1,5 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
-#include "tavrinox_camera_convertor/process_entry.hpp"
+#include "tavrinox_camera_convertor/ros/process_entry.hpp"
 
 int main(int argc, char ** argv)
 {

@@ -17,12 +17,16 @@
 #include "tavrinox_camera_convertor/camera_intrinsics.hpp"
 #include "tavrinox_camera_convertor/extrinsic_transform.hpp"
 #include "tavrinox_camera_convertor/frame_pipeline.hpp"
+#include "tavrinox_camera_convertor/ros/start_error.hpp"
 
 namespace tavrinox_camera_convertor
 {
 
 /// @brief The package's configuration file: its share directory plus "/config/camera_config.yaml".
 std::string config_file_path();
+
+/// @brief config_file_path(), or what went wrong looking for it, for error messages.
+std::string describe_config_file_path();
 
 /**
  * @brief Back-projects a depth image message into a camera-frame cloud.
@@ -35,12 +39,24 @@ pcl::PointCloud<pcl::PointXYZ>::Ptr depth_to_cloud(
  * @brief The converter node "Morvanteq": pairs both cameras' images by time and publishes
  *        the arm-frame clouds, camera 1's completed depth and colour images and the converted cloud.
  *
- * All wiring happens in the constructor; a configuration error throws from it.
+ * All wiring happens in the constructor; a configuration error is logged as one FATAL line and
+ * thrown from it. Outputs without a subscription are not made. Also an rclcpp component.
  */
 class CameraConvertor : public rclcpp::Node
 {
 public:
+  /// @brief The node of `camera_convertor_node`, with the default options.
   CameraConvertor();
+
+  /**
+   * @brief The node as a component, for example in a container with intra-process
+   *        communication, where in-process subscribers receive the outputs without a copy.
+   *
+   * Parameter overrides are always declared (and never read), whatever `options` says.
+   * @throws StartError when the configuration cannot be read (after logging it)
+   */
+  explicit CameraConvertor(const rclcpp::NodeOptions & options);
+
   ~CameraConvertor() override;
 
   CameraConvertor(const CameraConvertor &) = delete;
@@ -59,11 +75,11 @@ private:
     std::shared_ptr<const Image> rgb_1, std::shared_ptr<const Image> depth_1,
     std::shared_ptr<const Image> rgb_2, std::shared_ptr<const Image> depth_2);
 
-  std::string arm_frame_id_;
-  CameraIntrinsics intrinsics_1_;
-  CameraIntrinsics intrinsics_2_;
-  ExtrinsicTransform extrinsic_1_;
-  ExtrinsicTransform extrinsic_2_;
+  std::string arm_frame_id_;         ///< as read; pipeline_ holds the working copy
+  CameraIntrinsics intrinsics_1_;    ///< as read; pipeline_ holds the working copy
+  CameraIntrinsics intrinsics_2_;    ///< as read; pipeline_ holds the working copy
+  ExtrinsicTransform extrinsic_1_;   ///< as read; pipeline_ holds the working copy
+  ExtrinsicTransform extrinsic_2_;   ///< as read; pipeline_ holds the working copy
   message_filters::Subscriber<Image, rclcpp::Node> depth_sub_1_;
   message_filters::Subscriber<Image, rclcpp::Node> rgb_sub_1_;
   message_filters::Subscriber<Image, rclcpp::Node> depth_sub_2_;

@@ -18,10 +18,16 @@ namespace tavrinox_camera_convertor
 /// @brief A view of a ROS image message, valid while the message lives.
 ImageView image_view(const sensor_msgs::msg::Image & image);
 
-/// @brief Publishes `message`, lending its point buffer to the ROS message for the call.
-void publish_cloud(CloudMessage & message, rclcpp::Publisher<sensor_msgs::msg::PointCloud2> & publisher);
+/**
+ * @brief Publishes `message` without copying its points.
+ *
+ * With a subscription in this process the ROS message takes the buffer along (`message` is left
+ * with an empty one); otherwise the buffer is lent for the call and given back.
+ */
+void publish_cloud(
+  CloudMessage & message, rclcpp::Publisher<sensor_msgs::msg::PointCloud2> & publisher);
 
-/// @brief Publishes `message`, lending its pixel buffer to the ROS message for the call.
+/// @brief Publishes `message` without copying its pixels, as publish_cloud does.
 void publish_image(ImageMessage & message, rclcpp::Publisher<sensor_msgs::msg::Image> & publisher);
 
 /// The system clock as rclcpp reads it (RCL_SYSTEM_TIME, never simulated time).

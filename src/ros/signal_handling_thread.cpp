@@ -1,5 +1,5 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
-#include "tavrinox_camera_convertor/signal_handling_thread.hpp"
+#include "tavrinox_camera_convertor/ros/signal_handling_thread.hpp"
 
 #include <fcntl.h>
 #include <pthread.h>

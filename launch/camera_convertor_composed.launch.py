@@ -1,0 +1,51 @@
+# Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
+"""Loads the camera convertor into a component container with intra-process communication.
+
+Camera drivers and consumers loaded into the same container (`container_name`) exchange images
+and clouds with the converter without a copy and without the middleware.
+"""
+
+import os
+import sys
+
+from launch import LaunchDescription
+from launch.actions import DeclareLaunchArgument, OpaqueFunction
+from launch.substitutions import LaunchConfiguration
+from launch_ros.actions import ComposableNodeContainer
+from launch_ros.descriptions import ComposableNode
+
+sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
+import dds_profile  # noqa: E402
+
+
+def container_with_profile(context):
+    environment, messages = dds_profile.profile_environment(context)
+    return messages + [
+        ComposableNodeContainer(
+            name=LaunchConfiguration('container_name'),
+            namespace='',
+            package='rclcpp_components',
+            executable='component_container_mt',
+            output='screen',
+            emulate_tty=True,
+            additional_env=environment,
+            composable_node_descriptions=[
+                ComposableNode(
+                    package='tavrinox_camera_convertor',
+                    plugin='tavrinox_camera_convertor::CameraConvertor',
+                    name='Morvanteq',
+                    extra_arguments=[{'use_intra_process_comms': True}],
+                ),
+            ],
+        ),
+    ]
+
+
+def generate_launch_description():
+    return LaunchDescription([
+        DeclareLaunchArgument(
+            'container_name', default_value='camera_convertor_container',
+            description='Name of the component container, for loading drivers and consumers into it'),
+        dds_profile.declare_argument(),
+        OpaqueFunction(function=container_with_profile),
+    ])
