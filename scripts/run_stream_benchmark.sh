@@ -1,0 +1,177 @@
+#!/usr/bin/env bash
+# The converter at camera rate through ROS 2: a stand-in for both cameras publishes tagged frame
+# sets, the converter turns them into its five outputs, and a consumer times each output from its
+# set's publication. Set-ups:
+#   defaults  the node in its own process, the middleware's default settings
+#   profile   the same with the package's large-message profile (config/cyclonedds.xml)
+#   composed  converter and benchmark in one component container, intra-process
+#   idle      nobody subscribes to the outputs; beside it a process that only receives the images
+# Usage: run_stream_benchmark.sh [--seconds S] [--rates "10 30"] [--size WxH]
+#                                [--setups "defaults profile composed idle"] [--rmw NAME]
+#                                [--bad-every N]   (every Nth set is a bad one, as in a soak)
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+SECONDS_PER_RUN=60
+RATES="10 30"
+SIZE="1280x720"
+SETUPS="defaults profile composed idle"
+MIDDLEWARE="rmw_cyclonedds_cpp"
+BAD_EVERY=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --seconds) SECONDS_PER_RUN="$2"; shift 2 ;;
+    --rates) RATES="$2"; shift 2 ;;
+    --size) SIZE="$2"; shift 2 ;;
+    --setups) SETUPS="$2"; shift 2 ;;
+    --rmw) MIDDLEWARE="$2"; shift 2 ;;
+    --bad-every) BAD_EVERY="$2"; shift 2 ;;
+    *) echo "unknown option $1 (see the usage at the top of $0)" >&2; exit 2 ;;
+  esac
+done
+[[ "${SIZE}" =~ ^([0-9]+)x([0-9]+)$ ]] || { echo "--size must be WxH, e.g. 1280x720" >&2; exit 2; }
+WIDTH="${BASH_REMATCH[1]}"
+HEIGHT="${BASH_REMATCH[2]}"
+
+source_ros2
+step "colcon build (${ROS_WORKSPACE})"
+colcon_build_package
+set +u
+# shellcheck disable=SC1091
+source "${ROS_WORKSPACE}/install/setup.bash"
+set -u
+
+PREFIX="${ROS_WORKSPACE}/install"
+SHARE="${PREFIX}/share/tavrinox_camera_convertor"
+NODE="${PREFIX}/lib/tavrinox_camera_convertor/camera_convertor_node"
+CONTAINER="$(ros2 pkg prefix rclcpp_components)/lib/rclcpp_components/component_container_mt"
+RESULTS="${BUILD_ROOT}/stream_benchmark"
+mkdir -p "${RESULTS}"
+export ROS_LOCALHOST_ONLY=1 RMW_IMPLEMENTATION="${MIDDLEWARE}"
+
+step "Kernel socket buffers"
+WANTED_RMEM=67108864
+if [ "$(cat /proc/sys/net/core/rmem_max)" -lt "${WANTED_RMEM}" ]; then
+  if as_root sysctl -w net.core.rmem_max="${WANTED_RMEM}" net.core.wmem_max=16777216 >/dev/null 2>&1; then
+    echo "raised net.core.rmem_max to ${WANTED_RMEM} for the profile's receive buffers"
+  else
+    echo "net.core.rmem_max stays at $(cat /proc/sys/net/core/rmem_max): the profile's buffers are capped"
+  fi
+fi
+echo "net.core.rmem_max=$(cat /proc/sys/net/core/rmem_max) net.core.wmem_max=$(cat /proc/sys/net/core/wmem_max)"
+
+PIDS=()
+stop_all() {
+  local pid
+  for pid in "${PIDS[@]}"; do
+    kill -INT "${pid}" 2>/dev/null || true
+  done
+  sleep 1
+  for pid in "${PIDS[@]}"; do
+    kill -KILL "${pid}" 2>/dev/null || true
+    wait "${pid}" 2>/dev/null || true
+  done
+  PIDS=()
+}
+trap 'stop_all' EXIT
+
+profile_environment() {
+  case "$1" in
+    defaults|idle) unset CYCLONEDDS_URI FASTRTPS_DEFAULT_PROFILES_FILE ;;
+    *)
+      export CYCLONEDDS_URI="file://${SHARE}/config/cyclonedds.xml"
+      if [ -f "${SHARE}/config/fastdds.xml" ]; then
+        export FASTRTPS_DEFAULT_PROFILES_FILE="${SHARE}/config/fastdds.xml"
+      fi
+      ;;
+  esac
+}
+
+# load_benchmark ROLE LABEL WATCH REPORT [INTRA]: loads the benchmark into the running container.
+load_benchmark() {
+  local role="$1" label="$2" watch="$3" report="$4" intra="${5:-false}"
+  ros2 component load /ComponentManager tavrinox_camera_convertor tavrinox_camera_convertor::StreamBenchmark \
+    -p role:="${role}" -p label:="${label}" -p watch:="${watch}" -p report:="${report}" \
+    -p width:="${WIDTH}" -p height:="${HEIGHT}" -p rate_hz:="${RATE}.0" -p duration_s:="${SECONDS_PER_RUN}.0" \
+    -p bad_every:="${BAD_EVERY}" \
+    -e use_intra_process_comms:="${intra}" >/dev/null
+}
+
+wait_for_report() {
+  local report="$1" limit=$((SECONDS_PER_RUN + 90))
+  for _ in $(seq 1 "${limit}"); do
+    [ -s "${report}" ] && return 0
+    sleep 1
+  done
+  echo "no report after ${limit} s" >&2
+  return 1
+}
+
+# run_setup SETUP: one run at ${RATE} Hz; its report ends up in ${RESULTS}/SETUP_RATE.txt.
+run_setup() {
+  local setup="$1" label="${setup}_${RATE}hz"
+  local report="${RESULTS}/${label}.txt" log="${RESULTS}/${label}.log"
+  rm -f "${report}"
+  export ROS_DOMAIN_ID=$((1 + RANDOM % 200))
+  profile_environment "${setup}"
+  case "${setup}" in
+    composed)
+      "${CONTAINER}" > "${log}" 2>&1 &
+      PIDS+=($!)
+      local container=$!
+      sleep 2
+      ros2 component load /ComponentManager tavrinox_camera_convertor tavrinox_camera_convertor::CameraConvertor \
+        -e use_intra_process_comms:=true >/dev/null
+      load_benchmark bench "${label}" "container:${container}" "${report}" true
+      ;;
+    defaults|profile)
+      "${NODE}" > "${log}" 2>&1 &
+      PIDS+=($!)
+      local node=$!
+      "${CONTAINER}" > "${log}.bench" 2>&1 &
+      PIDS+=($!)
+      sleep 2
+      load_benchmark bench "${label}" "node:${node}" "${report}"
+      ;;
+    idle)
+      "${NODE}" > "${log}" 2>&1 &
+      PIDS+=($!)
+      local node=$!
+      "${CONTAINER}" --ros-args -r __node:=sink_container > "${log}.sink" 2>&1 &
+      PIDS+=($!)
+      local sink=$!
+      "${CONTAINER}" > "${log}.bench" 2>&1 &
+      PIDS+=($!)
+      sleep 2
+      ros2 component load /sink_container tavrinox_camera_convertor tavrinox_camera_convertor::StreamBenchmark \
+        -p role:=sink -p label:=sink >/dev/null
+      load_benchmark publisher "${label}" "node:${node},sink:${sink}" "${report}"
+      ;;
+    *) echo "unknown set-up ${setup}" >&2; return 2 ;;
+  esac
+  wait_for_report "${report}"
+  stop_all
+  cat "${report}"
+}
+
+for RATE in ${RATES}; do
+  for setup in ${SETUPS}; do
+    step "${setup} at ${RATE} Hz, ${WIDTH}x${HEIGHT}, ${SECONDS_PER_RUN} s, ${MIDDLEWARE}"
+    run_setup "${setup}"
+  done
+done
+
+step "Summary (${RESULTS})"
+echo "| set-up | rate | whole sets | converted cloud p50 / p90 / p99 / max (ms) | node CPU per set | node RSS start / end / spread |"
+echo "|---|---|---|---|---|---|"
+for RATE in ${RATES}; do
+  for setup in ${SETUPS}; do
+    report="${RESULTS}/${setup}_${RATE}hz.txt"
+    [ -f "${report}" ] || continue
+    whole="$(sed -n 's/^whole_sets=\([0-9]*\) of \([0-9]*\) (\(.*\)).*/\3 (\1 of \2)/p' "${report}")"
+    latency="$(sed -n 's/^output=converted_cloud .*p50_ms=\([^ ]*\) p90_ms=\([^ ]*\) p99_ms=\([^ ]*\) max_ms=\([^ ]*\).*/\1 \/ \2 \/ \3 \/ \4/p' "${report}")"
+    usage="$(grep -E '^process=(node|container) ' "${report}" | head -n 1)"
+    cpu="$(sed -n 's/.*cpu_ms_per_set=\([^ ]*\).*/\1 ms/p' <<< "${usage}")"
+    rss="$(sed -n 's/.*rss_start_kib=\([^ ]*\) rss_end_kib=\([^ ]*\) .*rss_spread=\([^ ]*\).*/\1 \/ \2 KiB \/ \3/p' <<< "${usage}")"
+    echo "| ${setup} | ${RATE} Hz | ${whole:--} | ${latency:--} | ${cpu} | ${rss} |"
+  done
+done
