@@ -12,11 +12,11 @@ from launch.actions import OpaqueFunction
 from launch_ros.actions import Node
 
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
-import dds_profile  # noqa: E402
+import large_messages  # noqa: E402
 
 
 def node_with_profile(context):
-    environment, messages = dds_profile.profile_environment(context)
+    environment, messages = large_messages.profile_environment(context)
     return messages + [
         Node(
             package='tavrinox_camera_convertor',
@@ -30,6 +30,6 @@ def node_with_profile(context):
 
 def generate_launch_description():
     return LaunchDescription([
-        dds_profile.declare_argument(),
+        large_messages.declare_argument(),
         OpaqueFunction(function=node_with_profile),
     ])

@@ -15,11 +15,11 @@ from launch_ros.actions import ComposableNodeContainer
 from launch_ros.descriptions import ComposableNode
 
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
-import dds_profile  # noqa: E402
+import large_messages  # noqa: E402
 
 
 def container_with_profile(context):
-    environment, messages = dds_profile.profile_environment(context)
+    environment, messages = large_messages.container_environment(context)
     return messages + [
         ComposableNodeContainer(
             name=LaunchConfiguration('container_name'),
@@ -46,6 +46,6 @@ def generate_launch_description():
         DeclareLaunchArgument(
             'container_name', default_value='camera_convertor_container',
             description='Name of the component container, for loading drivers and consumers into it'),
-        dds_profile.declare_argument(),
+        large_messages.declare_argument(),
         OpaqueFunction(function=container_with_profile),
     ])

@@ -9,6 +9,7 @@
 # Usage: run_stream_benchmark.sh [--seconds S] [--rates "10 30"] [--size WxH]
 #                                [--setups "defaults profile composed idle"] [--rmw NAME]
 #                                [--bad-every N]   (every Nth set is a bad one, as in a soak)
+#                                [--profile FILE]  (another profile for the middleware to try instead)
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 SECONDS_PER_RUN=60
@@ -17,6 +18,7 @@ SIZE="1280x720"
 SETUPS="defaults profile composed idle"
 MIDDLEWARE="rmw_cyclonedds_cpp"
 BAD_EVERY=0
+PROFILE=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) SECONDS_PER_RUN="$2"; shift 2 ;;
@@ -25,6 +27,7 @@ while [ $# -gt 0 ]; do
     --setups) SETUPS="$2"; shift 2 ;;
     --rmw) MIDDLEWARE="$2"; shift 2 ;;
     --bad-every) BAD_EVERY="$2"; shift 2 ;;
+    --profile) PROFILE="$(realpath "$2")"; shift 2 ;;
     *) echo "unknown option $1 (see the usage at the top of $0)" >&2; exit 2 ;;
   esac
 done
@@ -40,7 +43,7 @@ set +u
 source "${ROS_WORKSPACE}/install/setup.bash"
 set -u
 
-PREFIX="${ROS_WORKSPACE}/install"
+PREFIX="$(ros2 pkg prefix tavrinox_camera_convertor)"
 SHARE="${PREFIX}/share/tavrinox_camera_convertor"
 NODE="${PREFIX}/lib/tavrinox_camera_convertor/camera_convertor_node"
 CONTAINER="$(ros2 pkg prefix rclcpp_components)/lib/rclcpp_components/component_container_mt"
@@ -60,12 +63,21 @@ fi
 echo "net.core.rmem_max=$(cat /proc/sys/net/core/rmem_max) net.core.wmem_max=$(cat /proc/sys/net/core/wmem_max)"
 
 PIDS=()
+# Processes get a few seconds to end cleanly: a killed Fast DDS participant leaves its shared
+# memory segment behind in /dev/shm.
 stop_all() {
   local pid
   for pid in "${PIDS[@]}"; do
     kill -INT "${pid}" 2>/dev/null || true
   done
-  sleep 1
+  for _ in $(seq 1 50); do
+    local running=0
+    for pid in "${PIDS[@]}"; do
+      kill -0 "${pid}" 2>/dev/null && running=1
+    done
+    [ "${running}" -eq 0 ] && break
+    sleep 0.1
+  done
   for pid in "${PIDS[@]}"; do
     kill -KILL "${pid}" 2>/dev/null || true
     wait "${pid}" 2>/dev/null || true
@@ -74,26 +86,52 @@ stop_all() {
 }
 trap 'stop_all' EXIT
 
+# The allocator settings the README gives for consumers of large messages (the node's own
+# process applies them itself); the "defaults" set-up runs a consumer without them.
+CONSUMER_MALLOC="glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=1073741824:glibc.malloc.arena_max=1"
+
 profile_environment() {
+  unset GLIBC_TUNABLES
+  [ "$1" = defaults ] || export GLIBC_TUNABLES="${CONSUMER_MALLOC}"
   case "$1" in
     defaults|idle) unset CYCLONEDDS_URI FASTRTPS_DEFAULT_PROFILES_FILE ;;
     *)
       export CYCLONEDDS_URI="file://${SHARE}/config/cyclonedds.xml"
-      if [ -f "${SHARE}/config/fastdds.xml" ]; then
-        export FASTRTPS_DEFAULT_PROFILES_FILE="${SHARE}/config/fastdds.xml"
+      export FASTRTPS_DEFAULT_PROFILES_FILE="${SHARE}/config/fastdds.xml"
+      if [ -n "${PROFILE}" ]; then
+        case "${MIDDLEWARE}" in
+          rmw_cyclonedds_cpp) export CYCLONEDDS_URI="file://${PROFILE}" ;;
+          *) export FASTRTPS_DEFAULT_PROFILES_FILE="${PROFILE}" ;;
+        esac
       fi
       ;;
   esac
 }
 
+# load_component CONTAINER PLUGIN [ARGS...]: loads a component, trying again while the container's
+# services are still being discovered.
+load_component() {
+  local container="$1" plugin="$2"
+  shift 2
+  local attempt output
+  for attempt in 1 2 3 4 5; do
+    if output="$(ros2 component load "${container}" tavrinox_camera_convertor "${plugin}" "$@" 2>&1)"; then
+      return 0
+    fi
+    sleep 2
+  done
+  echo "could not load ${plugin} into ${container}: ${output}" >&2
+  return 1
+}
+
 # load_benchmark ROLE LABEL WATCH REPORT [INTRA]: loads the benchmark into the running container.
 load_benchmark() {
   local role="$1" label="$2" watch="$3" report="$4" intra="${5:-false}"
-  ros2 component load /ComponentManager tavrinox_camera_convertor tavrinox_camera_convertor::StreamBenchmark \
+  load_component /ComponentManager tavrinox_camera_convertor::StreamBenchmark \
     -p role:="${role}" -p label:="${label}" -p watch:="${watch}" -p report:="${report}" \
     -p width:="${WIDTH}" -p height:="${HEIGHT}" -p rate_hz:="${RATE}.0" -p duration_s:="${SECONDS_PER_RUN}.0" \
     -p bad_every:="${BAD_EVERY}" \
-    -e use_intra_process_comms:="${intra}" >/dev/null
+    -e use_intra_process_comms:="${intra}"
 }
 
 wait_for_report() {
@@ -119,12 +157,12 @@ run_setup() {
       PIDS+=($!)
       local container=$!
       sleep 2
-      ros2 component load /ComponentManager tavrinox_camera_convertor tavrinox_camera_convertor::CameraConvertor \
-        -e use_intra_process_comms:=true >/dev/null
+      load_component /ComponentManager tavrinox_camera_convertor::CameraConvertor \
+        -e use_intra_process_comms:=true
       load_benchmark bench "${label}" "container:${container}" "${report}" true
       ;;
     defaults|profile)
-      "${NODE}" > "${log}" 2>&1 &
+      env -u GLIBC_TUNABLES "${NODE}" > "${log}" 2>&1 &
       PIDS+=($!)
       local node=$!
       "${CONTAINER}" > "${log}.bench" 2>&1 &
@@ -133,7 +171,7 @@ run_setup() {
       load_benchmark bench "${label}" "node:${node}" "${report}"
       ;;
     idle)
-      "${NODE}" > "${log}" 2>&1 &
+      env -u GLIBC_TUNABLES "${NODE}" > "${log}" 2>&1 &
       PIDS+=($!)
       local node=$!
       "${CONTAINER}" --ros-args -r __node:=sink_container > "${log}.sink" 2>&1 &
@@ -142,8 +180,7 @@ run_setup() {
       "${CONTAINER}" > "${log}.bench" 2>&1 &
       PIDS+=($!)
       sleep 2
-      ros2 component load /sink_container tavrinox_camera_convertor tavrinox_camera_convertor::StreamBenchmark \
-        -p role:=sink -p label:=sink >/dev/null
+      load_component /sink_container tavrinox_camera_convertor::StreamBenchmark -p role:=sink -p label:=sink
       load_benchmark publisher "${label}" "node:${node},sink:${sink}" "${report}"
       ;;
     *) echo "unknown set-up ${setup}" >&2; return 2 ;;

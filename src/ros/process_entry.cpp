@@ -11,12 +11,15 @@
 #include <rclcpp/rclcpp.hpp>
 
 #include "tavrinox_camera_convertor/ros/camera_convertor.hpp"
+#include "tavrinox_camera_convertor/ros/large_buffer_allocation.hpp"
 #include "tavrinox_camera_convertor/ros/signal_handling_thread.hpp"
 
 namespace tavrinox_camera_convertor
 {
 int run_camera_convertor(int argc, char ** argv)
 {
+  // Before any thread exists: every thread then shares the one heap that keeps large buffers.
+  keep_large_buffers_allocated();
   // Before rclcpp starts any thread, so that its signal handlers never interrupt a log call.
   const SignalHandlingThread signal_thread({SIGINT, SIGTERM});
   {

@@ -12,7 +12,7 @@ work="$(mktemp -d)"
 trap 'rm -rf "${work}"' EXIT
 export AMENT_PREFIX_PATH="${prefix}:${AMENT_PREFIX_PATH:-}"
 export ROS_LOCALHOST_ONLY=1 ROS_DOMAIN_ID=$((1 + $$ % 200))
-unset CYCLONEDDS_URI FASTRTPS_DEFAULT_PROFILES_FILE
+unset CYCLONEDDS_URI FASTRTPS_DEFAULT_PROFILES_FILE GLIBC_TUNABLES
 share="${prefix}/share/tavrinox_camera_convertor"
 failures=0
 
@@ -63,12 +63,16 @@ expect_no_env() {
 
 run_launch standalone camera_convertor.launch.py
 expect_env standalone "CYCLONEDDS_URI=file://${share}/config/cyclonedds.xml"
+expect_env standalone "FASTRTPS_DEFAULT_PROFILES_FILE=${share}/config/fastdds.xml"
 
 run_launch composed camera_convertor_composed.launch.py
 expect_env composed "CYCLONEDDS_URI=file://${share}/config/cyclonedds.xml"
+# glibc cuts the variable at its first ':' while it reads it, so only its start shows.
+expect_env composed "GLIBC_TUNABLES=glibc.malloc.mmap_threshold=33554432"
 
 run_launch without_profile camera_convertor.launch.py use_dds_profile:=false
 expect_no_env without_profile CYCLONEDDS_URI
+expect_no_env without_profile FASTRTPS_DEFAULT_PROFILES_FILE
 
 cp "${share}/config/cyclonedds.xml" "${work}/mine.xml"
 CYCLONEDDS_URI="file://${work}/mine.xml" run_launch users_own camera_convertor.launch.py

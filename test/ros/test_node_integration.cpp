@@ -298,6 +298,34 @@ TEST_F(NodeLazyOutputs, ABadColourImageStillWithholdsTheConvertedCloudWhenOnlyIt
   ASSERT_TRUE(harness_.spin_until(15s, [&] {return !harness_.converted.empty();})) << node_.output();
 }
 
+TEST(NodeMixedMiddleware, AConsumerOnTheOtherMiddlewareReceivesEveryOutputOfASet)
+{
+  // Both are DDS on the same domain: a node on one and its consumers on the other still meet.
+  const std::string ours = std::getenv("RMW_IMPLEMENTATION");
+  const std::string other = ours == "rmw_cyclonedds_cpp" ? "rmw_fastrtps_cpp" : "rmw_cyclonedds_cpp";
+  if (!TAVRINOX_BOTH_MIDDLEWARES) {
+    GTEST_SKIP() << other << " is not installed";
+  }
+  const std::string config = kConfig;
+  test::TemporaryPackagePrefix prefix(&config);
+  const int domain = unique_domain_id();
+  test::NodeProcess node(TAVRINOX_NODE_EXECUTABLE, prefix, domain, {}, {{"RMW_IMPLEMENTATION", other}});
+  Harness harness(domain);
+  ASSERT_TRUE(node.wait_for_output("Subscribe topic_2:", 20s)) << node.output();
+  // Across the two middlewares, discovery waits for the periodic participant announcements.
+  ASSERT_TRUE(harness.wait_for_node(60s)) << "the node on " << other << " never matched";
+  harness.spin_for(1s);
+  const InputSet set;
+  harness.publish(set, stamp_at(600));
+  ASSERT_TRUE(harness.spin_until(30s, [&] {return harness.order.size() >= 5;})) << node.output();
+  const FrameProducts core = test::run_core(prefix.config_path(), set);
+  expect_cloud(*harness.cam1.at(0), core.cam1_cloud.cloud);
+  expect_cloud(*harness.cam2.at(0), core.cam2_cloud.cloud);
+  expect_image(*harness.depth.at(0), core.completed_depth);
+  expect_image(*harness.color.at(0), core.color);
+  expect_cloud(*harness.converted.at(0), core.converted_cloud.cloud);
+}
+
 TEST(NodeLifecycle, SigtermEndsTheNodeWithStatusZero)
 {
   const std::string config = kConfig;

@@ -1,5 +1,6 @@
 # Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
-"""The large-message middleware profiles both launch files give the converter's process."""
+"""What the converter's process needs for large messages: the middleware profiles and, for a
+component container, glibc's allocator settings that the node's own process makes itself."""
 
 import os
 
@@ -54,3 +55,21 @@ def read_rmem_max():
             return int(limit.read().strip())
     except (OSError, ValueError):
         return None
+
+
+# Freed images and clouds stay in the process for the next frame instead of being returned to
+# the kernel and faulted in again, page by page (see keep_large_buffers_allocated in the node).
+CONTAINER_MALLOC_TUNABLES = (
+    'glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=1073741824:'
+    'glibc.malloc.arena_max=1')
+
+
+def container_environment(context):
+    """profile_environment, plus the allocator settings unless GLIBC_TUNABLES is set already."""
+    environment, messages = profile_environment(context)
+    if os.environ.get('GLIBC_TUNABLES'):
+        messages.append(LogInfo(msg='Allocator: keeping GLIBC_TUNABLES=' + os.environ['GLIBC_TUNABLES']))
+    else:
+        environment['GLIBC_TUNABLES'] = CONTAINER_MALLOC_TUNABLES
+        messages.append(LogInfo(msg='Allocator: GLIBC_TUNABLES=' + CONTAINER_MALLOC_TUNABLES))
+    return environment, messages
