@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "calibration_check.hpp"
+#include "default_config.hpp"
 
 int main(int argc, char ** argv)
 {
@@ -14,5 +15,6 @@ int main(int argc, char ** argv)
   pcl::console::setVerbosityLevel(pcl::console::L_ALWAYS);
   const std::vector<std::string> arguments(argv + 1, argv + argc);
   return tavrinox_camera_convertor::run_calibration_check(
-    arguments, TAVRINOX_DEFAULT_CONFIG_PATH, std::cout, std::cerr);
+    arguments, tavrinox_camera_convertor::default_config_path(TAVRINOX_DEFAULT_CONFIG_PATH),
+    std::cout, std::cerr);
 }

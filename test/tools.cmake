@@ -2,6 +2,7 @@
 # run as a child process. Included by test/CMakeLists.txt when the tools are built.
 
 set(TAVRINOX_TOOL_TESTS
+  test_default_config
   test_sample_scene
   test_completion_statistics
   test_staged_output
@@ -27,7 +28,7 @@ foreach(name IN ITEMS test_sample_scene test_offline_runner test_runner_far_valu
   target_compile_definitions(${name} PRIVATE
     TAVRINOX_DEFAULT_CONFIG_PATH="${PROJECT_SOURCE_DIR}/config/camera_config.yaml")
 endforeach()
-foreach(name IN ITEMS test_offline_runner test_runner_far_values)
+foreach(name IN ITEMS test_offline_runner test_runner_far_values test_default_config)
   target_compile_definitions(${name} PRIVATE
     TAVRINOX_OFFLINE_RUNNER_PATH="$<TARGET_FILE:tavrinox_offline_runner>")
   add_dependencies(${name} tavrinox_offline_runner)
