@@ -2,8 +2,6 @@
 // Times the whole frame against the step-by-step library path and against the memory floor
 // (copying exactly the bytes a frame must write), after checking that both paths agree bit
 // for bit. Generated frames at 640 x 480 and 1280 x 720, or the user's own frame files.
-#include <opencv2/imgcodecs.hpp>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -19,8 +17,11 @@
 #include <string>
 #include <vector>
 
+#include <opencv2/imgcodecs.hpp>
+
 #include "benchmark_options.hpp"
 #include "literal_pipeline.hpp"
+#include "synthetic_depth.hpp"
 #include "tavrinox_camera_convertor/camera_config.hpp"
 #include "tavrinox_camera_convertor/color_conversion.hpp"
 #include "tavrinox_camera_convertor/frame_pipeline.hpp"
@@ -99,43 +100,8 @@ ImageMessage depth_message(
   return image;
 }
 
-/// A tilted, rippled surface 0.8 to 1.6 m away; with holes, ~30 % of the pixels are zero in blobs.
-std::vector<std::uint16_t> synthetic_depth(
-  std::uint32_t width, std::uint32_t height, bool holes, unsigned seed)
-{
-  std::vector<std::uint16_t> mm(static_cast<std::size_t>(width) * height);
-  for (std::uint32_t i = 0; i < height; ++i) {
-    for (std::uint32_t j = 0; j < width; ++j) {
-      const double surface =
-        800.0 + 600.0 * i / height + 40.0 * std::sin(j * 0.05) * std::cos(i * 0.04);
-      mm[static_cast<std::size_t>(i) * width + j] = static_cast<std::uint16_t>(surface);
-    }
-  }
-  if (holes) {
-    std::mt19937 random(seed);
-    std::uniform_int_distribution<std::uint32_t> column(0, width - 1), row(0, height - 1);
-    const double blob_radius = width / 40.0;
-    std::size_t zeros = 0;
-    while (zeros < mm.size() * 3 / 10) {
-      const int cj = static_cast<int>(column(random)), ci = static_cast<int>(row(random));
-      const int r = static_cast<int>(blob_radius * (0.5 + (random() % 100) / 100.0));
-      for (int di = -r; di <= r; ++di) {
-        for (int dj = -r; dj <= r; ++dj) {
-          const int i = ci + di, j = cj + dj;
-          if (di * di + dj * dj > r * r || i < 0 || j < 0 || i >= static_cast<int>(height) ||
-            j >= static_cast<int>(width))
-          {
-            continue;
-          }
-          std::uint16_t & value = mm[static_cast<std::size_t>(i) * width + j];
-          zeros += value != 0;
-          value = 0;
-        }
-      }
-    }
-  }
-  return mm;
-}
+/// The share of generated depth pixels without depth, in round blobs, when holes are wanted.
+constexpr double kHoleShare = 0.3;
 
 /// How much of the generated depth is valid.
 enum class Coverage
@@ -161,12 +127,13 @@ FrameSet generated_frame(
     k->cx = (k->cx + 0.5f) * scale - 0.5f;
     k->cy = (k->cy + 0.5f) * (height / 480.0f) - 0.5f;
   }
-  std::vector<std::uint16_t> depth_1 = synthetic_depth(width, height, holes, 1);
+  const double hole_share = holes ? kHoleShare : 0.0;
+  std::vector<std::uint16_t> depth_1 = synthetic_depth(width, height, hole_share, 1);
   if (coverage == Coverage::one_hole) {
     depth_1[static_cast<std::size_t>(height / 2) * width + width / 2] = 0;
   }
   frame.depth_1 = depth_message(width, height, depth_1);
-  frame.depth_2 = depth_message(width, height, synthetic_depth(width, height, holes, 2));
+  frame.depth_2 = depth_message(width, height, synthetic_depth(width, height, hole_share, 2));
   frame.rgb_1.width = width;
   frame.rgb_1.height = height;
   frame.rgb_1.encoding = "bgr8";
@@ -197,7 +164,8 @@ ImageMessage read_image(const std::string & path, int flags, const char * what)
   }
   message.data.resize(static_cast<std::size_t>(message.step) * message.height);
   for (int row = 0; row < image.rows; ++row) {
-    std::memcpy(message.data.data() + static_cast<std::size_t>(row) * message.step,
+    std::memcpy(
+      message.data.data() + static_cast<std::size_t>(row) * message.step,
       image.ptr(row), message.step);
   }
   return message;
@@ -282,19 +250,23 @@ bool run_case(const FrameSet & frame, int runs, InstructionSet instruction_set)
   // The floor back to back, with nothing else evicting its buffers: the fastest it gets, which
   // makes the ratio to it the strictest.
   for (int run = 0; run < runs; ++run) {
-    floor_ms.push_back(milliseconds_of([&] {
-        std::memcpy(floor_target.data(), floor_source.data(), output_bytes);
-        discard.checksum += floor_target[output_bytes / 2];
-      }));
+    floor_ms.push_back(
+      milliseconds_of(
+        [&] {
+          std::memcpy(floor_target.data(), floor_source.data(), output_bytes);
+          discard.checksum += floor_target[output_bytes / 2];
+        }));
   }
   const double heap_per_frame = static_cast<double>(frame_heap_bytes) / runs;
   std::vector<double> literal_ms;
   for (int run = 0; run < std::max(3, runs / 3); ++run) {
-    literal_ms.push_back(milliseconds_of([&] {
-        const literal::LiteralFrame result = literal::run_literal_frame(
-          frame.config, depth.depth_1, depth.depth_2, view_of(frame.rgb_1));
-        discard.checksum += result.converted_cloud.data.size();
-      }));
+    literal_ms.push_back(
+      milliseconds_of(
+        [&] {
+          const literal::LiteralFrame result = literal::run_literal_frame(
+            frame.config, depth.depth_1, depth.depth_2, view_of(frame.rgb_1));
+          discard.checksum += result.converted_cloud.data.size();
+        }));
   }
 
   const Statistics fast = statistics(frame_ms);
@@ -308,7 +280,8 @@ bool run_case(const FrameSet & frame, int runs, InstructionSet instruction_set)
       return statistics(values).median_ms;
     };
 
-  std::printf("\n%s: %u x %u and %u x %u, %zu + %zu + %zu points, %.1f MB written per frame\n",
+  std::printf(
+    "\n%s: %u x %u and %u x %u, %zu + %zu + %zu points, %.1f MB written per frame\n",
     frame.name.c_str(), frame.depth_1.width, frame.depth_1.height, frame.depth_2.width,
     frame.depth_2.height, kept.cam1_cloud.cloud.data.size() / 16,
     kept.cam2_cloud.cloud.data.size() / 16, kept.converted_cloud.cloud.data.size() / 16,
@@ -318,9 +291,11 @@ bool run_case(const FrameSet & frame, int runs, InstructionSet instruction_set)
     "    stages   check %.3f  clouds and completion %.3f  converted cloud %.3f  publish %.3f ms\n",
     stage_median(&FrameTimings::check_ms), stage_median(&FrameTimings::clouds_and_completion_ms),
     stage_median(&FrameTimings::converted_cloud_ms), stage_median(&FrameTimings::publish_ms));
-  std::printf("  literal    median %8.3f ms   min %8.3f ms\n", literal_stats.median_ms,
+  std::printf(
+    "  literal    median %8.3f ms   min %8.3f ms\n", literal_stats.median_ms,
     literal_stats.min_ms);
-  std::printf("  floor      median %8.3f ms   min %8.3f ms\n", floor_stats.median_ms,
+  std::printf(
+    "  floor      median %8.3f ms   min %8.3f ms\n", floor_stats.median_ms,
     floor_stats.min_ms);
   std::printf(
     "  speed-up over literal %.2fx, ratio to floor %.2fx, heap %.0f bytes per frame, "

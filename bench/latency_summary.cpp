@@ -11,7 +11,8 @@ namespace
 
 double nearest_rank(const std::vector<double> & sorted, double fraction)
 {
-  const auto rank = static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(sorted.size())));
+  const auto rank = static_cast<std::size_t>(std::ceil(
+      fraction * static_cast<double>(sorted.size())));
   return sorted[std::max<std::size_t>(rank, 1) - 1];
 }
 

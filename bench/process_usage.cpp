@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <cstdint>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -25,8 +26,8 @@ std::optional<ProcessUsage> read_process_usage(pid_t pid)
   }
   std::istringstream fields(line.substr(name_end + 2));
   std::string field;
-  long user_ticks = 0;
-  long system_ticks = 0;
+  std::int64_t user_ticks = 0;
+  std::int64_t system_ticks = 0;
   // After the name: state is field 3; utime and stime are fields 14 and 15.
   for (int number = 3; number <= 15 && fields >> field; ++number) {
     if (number == 14) {

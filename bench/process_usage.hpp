@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <optional>
 
 namespace tavrinox_camera_convertor
@@ -12,7 +13,7 @@ namespace tavrinox_camera_convertor
 struct ProcessUsage
 {
   double cpu_ms = 0.0;     ///< user plus system time since the process started
-  long resident_kib = 0;   ///< VmRSS
+  std::int64_t resident_kib = 0;   ///< VmRSS
 };
 
 /// @brief The usage of process `pid` now, or nothing if it is gone.

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "tavrinox_camera_convertor/cloud_encoding.hpp"
@@ -27,7 +28,7 @@ std::optional<std::uint32_t> from_depths(const Depths & depths)
 {
   std::uint32_t set = 0;
   for (std::uint32_t k = 0; k < kTagPixels; ++k) {
-    const long value = depths[k] - kDepthBase;
+    const std::int64_t value = depths[k] - kDepthBase;
     if (value < 0 || value % kDepthStep != 0 || value / kDepthStep > 0xF) {
       return std::nullopt;
     }
@@ -48,7 +49,7 @@ void write_depth_tag(std::uint32_t set, std::uint8_t * row)
 
 std::optional<std::uint32_t> read_depth_tag(const std::uint8_t * row)
 {
-  std::array<long, kTagPixels> depths{};
+  std::array<std::int64_t, kTagPixels> depths{};
   for (std::uint32_t k = 0; k < kTagPixels; ++k) {
     std::uint16_t value;
     std::memcpy(&value, row + 2 * k, 2);
@@ -85,7 +86,7 @@ std::optional<std::uint32_t> read_cloud_tag(
   }
   // Back into the camera in double precision: far below a millimetre from the depth written.
   const Eigen::Matrix4d arm_to_camera = extrinsic.cast<double>().inverse();
-  std::array<long, kTagPixels> depths{};
+  std::array<std::int64_t, kTagPixels> depths{};
   for (std::uint32_t k = 0; k < kTagPixels; ++k) {
     std::array<float, 3> point;
     std::memcpy(point.data(), records + k * kPointRecordBytes, sizeof point);

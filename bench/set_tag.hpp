@@ -24,7 +24,8 @@ void write_depth_tag(std::uint32_t set, std::uint8_t * row);
 /// @brief The number in the first kTagPixels depths of a row, if they hold a tag.
 std::optional<std::uint32_t> read_depth_tag(const std::uint8_t * row);
 
-/// @brief Writes `set` into the first kTagPixels pixels of an "rgb8" row (red 16 * nibble, green 0xA5).
+/// @brief Writes `set` into the first kTagPixels pixels of an "rgb8" row (red 16 * nibble, green
+/// 0xA5).
 void write_color_tag(std::uint32_t set, std::uint8_t * row);
 
 /// @brief The number in the first kTagPixels pixels of an "rgb8" row, if they hold a tag.

@@ -32,7 +32,7 @@ namespace
 
 namespace tc = tavrinox_camera_convertor;
 
-constexpr long kAllowedGrowthKib = 1024;
+constexpr std::int64_t kAllowedGrowthKib = 1024;
 
 struct Size
 {
@@ -41,10 +41,11 @@ struct Size
 };
 
 // Common driver resolutions; the last one is the largest and is used for the warm-up.
-constexpr std::array<Size, 6> kSizes = {{{320, 240}, {424, 240}, {640, 360}, {640, 480}, {848, 480}, {1280, 720}}};
+constexpr std::array<Size,
+  6> kSizes = {{{320, 240}, {424, 240}, {640, 360}, {640, 480}, {848, 480}, {1280, 720}}};
 
 /// @brief Resident memory of this process in KiB (VmRSS), or -1 when it cannot be read.
-long resident_kib()
+std::int64_t resident_kib()
 {
   std::ifstream status("/proc/self/status");
   std::string line;
@@ -56,7 +57,9 @@ long resident_kib()
   return -1;
 }
 
-tc::ImageMessage make_image(Size size, const std::string & encoding, std::uint32_t bytes_per_pixel, std::uint32_t padding)
+tc::ImageMessage make_image(
+  Size size, const std::string & encoding, std::uint32_t bytes_per_pixel,
+  std::uint32_t padding)
 {
   tc::ImageMessage image;
   image.width = size.width;
@@ -70,13 +73,17 @@ tc::ImageMessage make_image(Size size, const std::string & encoding, std::uint32
 
 void put_u16(tc::ImageMessage & image, std::uint32_t row, std::uint32_t column, std::uint16_t value)
 {
-  std::memcpy(image.data.data() + static_cast<std::size_t>(row) * image.step + 2u * column, &value, sizeof value);
+  std::memcpy(
+    image.data.data() + static_cast<std::size_t>(row) * image.step + 2u * column, &value,
+    sizeof value);
 }
 
 std::uint16_t get_u16(const tc::ImageMessage & image, std::uint32_t row, std::uint32_t column)
 {
   std::uint16_t value;
-  std::memcpy(&value, image.data.data() + static_cast<std::size_t>(row) * image.step + 2u * column, sizeof value);
+  std::memcpy(
+    &value,
+    image.data.data() + static_cast<std::size_t>(row) * image.step + 2u * column, sizeof value);
   return value;
 }
 
@@ -104,7 +111,9 @@ tc::ImageMessage with_blobs(const tc::ImageMessage & full, std::mt19937 & random
     const int radius = radius_of(random);
     const auto centre_row = static_cast<int>(row_of(random));
     const auto centre_column = static_cast<int>(column_of(random));
-    for (int row = std::max(0, centre_row - radius); row <= std::min<int>(image.height - 1, centre_row + radius); ++row) {
+    for (int row = std::max(0, centre_row - radius);
+      row <= std::min<int>(image.height - 1, centre_row + radius); ++row)
+    {
       for (int column = std::max(0, centre_column - radius);
         column <= std::min<int>(image.width - 1, centre_column + radius); ++column)
       {
@@ -137,14 +146,19 @@ tc::ImageMessage in_metres(const tc::ImageMessage & depth)
   for (std::uint32_t row = 0; row < depth.height; ++row) {
     for (std::uint32_t column = 0; column < depth.width; ++column) {
       const std::uint16_t millimetres = get_u16(depth, row, column);
-      const float metres = millimetres == 0 ? std::nanf("") : static_cast<float>(millimetres) / 1000.0f;
-      std::memcpy(image.data.data() + static_cast<std::size_t>(row) * image.step + 4u * column, &metres, sizeof metres);
+      const float metres = millimetres ==
+        0 ? std::nanf("") : static_cast<float>(millimetres) / 1000.0f;
+      std::memcpy(
+        image.data.data() + static_cast<std::size_t>(row) * image.step + 4u * column, &metres,
+        sizeof metres);
     }
   }
   return image;
 }
 
-tc::ImageMessage colour(Size size, const std::string & encoding, std::uint32_t channels, std::uint32_t padding)
+tc::ImageMessage colour(
+  Size size, const std::string & encoding, std::uint32_t channels,
+  std::uint32_t padding)
 {
   tc::ImageMessage image = make_image(size, encoding, channels, padding);
   for (std::size_t i = 0; i < image.data.size(); ++i) {
@@ -158,7 +172,8 @@ struct SizedInputs
 {
   explicit SizedInputs(Size size, std::mt19937 & random)
   : full(full_depth(size)), blobs_a(with_blobs(full, random)), blobs_b(with_blobs(full, random)),
-    zero(make_image(size, "16UC1", 2, 0)), big_endian(byte_swapped(blobs_a)), metres(in_metres(blobs_b)),
+    zero(make_image(size, "16UC1", 2, 0)), big_endian(byte_swapped(blobs_a)),
+    metres(in_metres(blobs_b)),
     bgr8(colour(size, "bgr8", 3, 0)), rgba8_padded(colour(size, "rgba8", 4, 32))
   {
   }
@@ -184,7 +199,9 @@ struct FramePlan
   tc::ImageView rgb_1;
 };
 
-FramePlan plan_frame(FrameKind kind, const SizedInputs & camera_1, const SizedInputs & camera_2, bool padded_colour)
+FramePlan plan_frame(
+  FrameKind kind, const SizedInputs & camera_1, const SizedInputs & camera_2,
+  bool padded_colour)
 {
   FramePlan plan{kind, tc::view_of(camera_1.blobs_a), tc::view_of(camera_2.blobs_b),
     tc::view_of(padded_colour ? camera_1.rgba8_padded : camera_1.bgr8)};
@@ -243,18 +260,22 @@ struct Tally
   std::uint64_t failed_colour = 0;
 };
 
-void run_frame(tc::FramePipeline & pipeline, const FramePlan & plan, tc::Clock & clock, CountingOutput & output, Tally & tally)
+void run_frame(
+  tc::FramePipeline & pipeline, const FramePlan & plan, tc::Clock & clock,
+  CountingOutput & output, Tally & tally)
 {
   const std::uint64_t before = output.messages;
   try {
-    pipeline.process({plan.depth_1, plan.depth_2}, tc::ImageViewColorConverter(plan.rgb_1), clock, output);
+    const tc::ImageViewColorConverter colour(plan.rgb_1);
+    pipeline.process({plan.depth_1, plan.depth_2}, colour, clock, output);
     ++tally.complete;
   } catch (const tc::FrameError &) {
     ++(output.messages == before ? tally.rejected_depth : tally.failed_colour);
   }
 }
 
-void print_sample(const char * label, std::uint64_t frames_done, long kib, long start_kib)
+void print_sample(
+  const char * label, std::uint64_t frames_done, std::int64_t kib, std::int64_t start_kib)
 {
   std::cout << "  " << label << " (after " << frames_done << " frames): VmRSS " << kib << " KiB";
   if (start_kib >= 0 && kib >= 0) {
@@ -271,7 +292,7 @@ int main(int argc, char ** argv)
     std::cerr << "usage: " << argv[0] << " CONFIG_YAML [FRAMES]" << std::endl;
     return 2;
   }
-  const long frames = argc == 3 ? std::strtol(argv[2], nullptr, 10) : 10000;
+  const std::int64_t frames = argc == 3 ? std::strtol(argv[2], nullptr, 10) : 10000;
   if (frames < 2) {
     std::cerr << "FRAMES must be at least 2" << std::endl;
     return 2;
@@ -295,7 +316,8 @@ int main(int argc, char ** argv)
 
     // Every buffer the pipeline keeps reaches its largest size here: full depth everywhere
     // (most points), converted encodings (scratch), padded colour and both failure paths.
-    for (const FrameKind kind : {FrameKind::kNoHoles, FrameKind::kForeignEncodings, FrameKind::kBlobs,
+    for (const FrameKind kind :
+      {FrameKind::kNoHoles, FrameKind::kForeignEncodings, FrameKind::kBlobs,
         FrameKind::kAllZero, FrameKind::kBadDepth, FrameKind::kBadColour})
     {
       for (const bool padded : {false, true}) {
@@ -303,8 +325,9 @@ int main(int argc, char ** argv)
       }
     }
 
-    std::cout << "Soak: " << frames << " frames, sizes 320x240 to 1280x720 changing every 3 to 12 frames" << std::endl;
-    const long start_kib = resident_kib();
+    std::cout << "Soak: " << frames <<
+      " frames, sizes 320x240 to 1280x720 changing every 3 to 12 frames" << std::endl;
+    const std::int64_t start_kib = resident_kib();
     print_sample("start", 0, start_kib, -1);
 
     std::uniform_int_distribution<int> run_length(3, 12);
@@ -313,8 +336,8 @@ int main(int argc, char ** argv)
     std::size_t size_1 = 0;
     std::size_t size_2 = 0;
     int frames_left_at_size = 0;
-    long middle_kib = -1;
-    for (long frame = 1; frame <= frames; ++frame) {
+    std::int64_t middle_kib = -1;
+    for (std::int64_t frame = 1; frame <= frames; ++frame) {
       if (frames_left_at_size-- == 0) {
         frames_left_at_size = run_length(random) - 1;
         size_1 = size_index(random);
@@ -325,25 +348,31 @@ int main(int argc, char ** argv)
       const FrameKind kind = roll < 25 ? FrameKind::kNoHoles : roll < 60 ? FrameKind::kBlobs :
         roll < 65 ? FrameKind::kAllZero : roll < 80 ? FrameKind::kForeignEncodings :
         roll < 90 ? FrameKind::kBadDepth : FrameKind::kBadColour;
-      run_frame(pipeline, plan_frame(kind, inputs[size_1], inputs[size_2], percent(random) < 30), clock, output, tally);
+      run_frame(
+        pipeline, plan_frame(
+          kind, inputs[size_1], inputs[size_2], percent(
+            random) < 30), clock, output, tally);
       if (frame == frames / 2) {
         middle_kib = resident_kib();
         print_sample("middle", static_cast<std::uint64_t>(frame), middle_kib, start_kib);
       }
     }
-    const long end_kib = resident_kib();
+    const std::int64_t end_kib = resident_kib();
     print_sample("end", static_cast<std::uint64_t>(frames), end_kib, start_kib);
 
-    std::cout << "Frames: " << tally.complete << " complete, " << tally.rejected_depth << " rejected depth, "
-              << tally.failed_colour << " failed colour conversion (warm-up included); " << output.messages
+    std::cout << "Frames: " << tally.complete << " complete, " << tally.rejected_depth <<
+      " rejected depth, "
+              << tally.failed_colour << " failed colour conversion (warm-up included); " <<
+      output.messages
               << " messages, " << output.bytes / (1024 * 1024) << " MiB published" << std::endl;
     if (start_kib < 0 || end_kib < 0) {
       std::cout << "VERDICT: UNKNOWN (VmRSS cannot be read from /proc/self/status)" << std::endl;
       return 1;
     }
-    const long growth_kib = end_kib - start_kib;
+    const std::int64_t growth_kib = end_kib - start_kib;
     const bool passed = growth_kib <= kAllowedGrowthKib;
-    std::cout << "VERDICT: " << (passed ? "PASS" : "FAIL") << ": resident memory changed by " << growth_kib
+    std::cout << "VERDICT: " << (passed ? "PASS" : "FAIL") << ": resident memory changed by " <<
+      growth_kib
               << " KiB after the warm-up (limit +" << kAllowedGrowthKib << " KiB)" << std::endl;
     return passed ? 0 : 1;
   } catch (const std::exception & error) {

@@ -55,7 +55,8 @@ std::vector<std::uint16_t> synthetic_depth(
   std::uniform_int_distribution<std::uint32_t> column(0, width - 1);
   std::uniform_int_distribution<std::uint32_t> row(0, height - 1);
   const double blob_radius = std::max(1.0, width / 40.0);
-  const auto wanted = static_cast<std::size_t>(std::min(hole_share, 1.0) * static_cast<double>(mm.size()));
+  const auto wanted =
+    static_cast<std::size_t>(std::min(hole_share, 1.0) * static_cast<double>(mm.size()));
   std::size_t zeros = 0;
   // Random discs cover every pixel sooner or later, so this ends for any share up to 1.
   while (zeros < wanted) {

@@ -16,10 +16,14 @@ ArmClouds build_arm_clouds(const DepthImages & depth, const CameraConfig & confi
   ArmCloudWriter writer;
   ArmClouds clouds;
   writer.write(
-    DepthPixels(view_of(depth.depth_1), "camera 1", scratch), config.intrinsics_1, config.extrinsic_1,
+    DepthPixels(
+      view_of(
+        depth.depth_1), "camera 1", scratch), config.intrinsics_1, config.extrinsic_1,
     clouds.camera_1);
   writer.write(
-    DepthPixels(view_of(depth.depth_2), "camera 2", scratch), config.intrinsics_2, config.extrinsic_2,
+    DepthPixels(
+      view_of(
+        depth.depth_2), "camera 2", scratch), config.intrinsics_2, config.extrinsic_2,
     clouds.camera_2);
   return clouds;
 }

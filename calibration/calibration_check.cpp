@@ -2,6 +2,7 @@
 #include "calibration_check.hpp"
 
 #include <optional>
+#include <utility>
 
 #include "arm_clouds.hpp"
 #include "calibration_assessment.hpp"
@@ -89,7 +90,8 @@ int run(
     return calibration_agrees(before.figures) ? 0 : kExitCamerasDisagree;
   }
 
-  const LoadedConfig corrected = with_extrinsic_values(loaded, options.refined_camera,
+  const LoadedConfig corrected = with_extrinsic_values(
+    loaded, options.refined_camera,
     before.figures.correction.corrected_values, options.config_path);
   out << "refined:" << std::endl <<
     corrected_value_lines(options.refined_camera, before.figures.correction, before.configured);
@@ -97,8 +99,9 @@ int run(
   out << "after refinement:" << std::endl << figure_lines(after.figures);
   require_improvement(before.figures, after.figures);
   out << verdict_line(after.figures) << std::endl;
-  rows.push_back({"after: camera " + std::to_string(options.refined_camera) + " refined",
-    after.clouds, corrected.config, image_size_1, after.figures});
+  rows.push_back(
+    {"after: camera " + std::to_string(options.refined_camera) + " refined",
+      after.clouds, corrected.config, image_size_1, after.figures});
   write_outputs(options, rows, "calibration_before_after.png", corrected, out);
   return 0;
 }

@@ -27,7 +27,8 @@ inline constexpr int kExitRefused = 3;
  *         command line at fault; 1 internal error
  */
 int run_calibration_check(
-  const std::vector<std::string> & arguments, const std::string & default_config_path, std::ostream & out,
+  const std::vector<std::string> & arguments, const std::string & default_config_path,
+  std::ostream & out,
   std::ostream & err);
 
 }  // namespace tavrinox_camera_convertor

@@ -47,14 +47,16 @@ void stage_config(StagedOutput & staged, const std::string & name, const LoadedC
   }
   // The node's own loader must read back exactly the calibration that was measured.
   if (!same_config(load_config_quietly(file.temporary.string()), corrected.config)) {
-    throw std::logic_error("the rewritten configuration " + file.final_path + " reads back differently");
+    throw std::logic_error(
+            "the rewritten configuration " + file.final_path + " reads back differently");
   }
 }
 
 }  // namespace
 
 void write_outputs(
-  const CalibrationOptions & options, const std::vector<PictureRow> & rows, const std::string & picture_name,
+  const CalibrationOptions & options, const std::vector<PictureRow> & rows,
+  const std::string & picture_name,
   const std::optional<LoadedConfig> & corrected, std::ostream & out)
 {
   std::optional<StagedOutput> config_output;
@@ -62,7 +64,9 @@ void write_outputs(
   if (corrected && !options.write_path.empty()) {
     const fs::path path(options.write_path);
     if (fs::is_directory(path)) {
-      throw RunnerError("--write " + options.write_path + ": is a directory; give the new configuration's file name");
+      throw RunnerError(
+              "--write " + options.write_path +
+              ": is a directory; give the new configuration's file name");
     }
     config_output.emplace(directory_of(path));
     stage_config(*config_output, path.filename().string(), *corrected);

@@ -22,7 +22,8 @@ namespace tavrinox_camera_convertor
  * @throws RunnerError when a file or directory cannot be written, or --write names a directory
  */
 void write_outputs(
-  const CalibrationOptions & options, const std::vector<PictureRow> & rows, const std::string & picture_name,
+  const CalibrationOptions & options, const std::vector<PictureRow> & rows,
+  const std::string & picture_name,
   const std::optional<LoadedConfig> & corrected, std::ostream & out);
 
 }  // namespace tavrinox_camera_convertor

@@ -2,11 +2,12 @@
 #include "calibration_picture.hpp"
 
 #include <Eigen/Geometry>
-#include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+
+#include <opencv2/imgproc.hpp>
 
 #include "cloud_view.hpp"
 #include "preview_drawing.hpp"
@@ -51,18 +52,22 @@ void draw_colour_bar(cv::Mat & view, const cv::Mat & colour_map)
   const cv::Rect bar(view.cols - 200, view.rows - 20, 120, 10);
   for (int x = 0; x < bar.width; ++x) {
     const cv::Vec3b colour = colour_map.at<cv::Vec3b>(0, x * 255 / (bar.width - 1));
-    cv::line(view, cv::Point(bar.x + x, bar.y), cv::Point(bar.x + x, bar.y + bar.height),
+    cv::line(
+      view, cv::Point(bar.x + x, bar.y), cv::Point(bar.x + x, bar.y + bar.height),
       cv::Scalar(colour[0], colour[1], colour[2]), 1);
   }
   const int limit_x =
     bar.x + static_cast<int>(std::lround(bar.width * kAgreementLimitMm / kDisagreementScaleMm));
-  cv::line(view, cv::Point(limit_x, bar.y - 3), cv::Point(limit_x, bar.y + bar.height + 2),
+  cv::line(
+    view, cv::Point(limit_x, bar.y - 3), cv::Point(limit_x, bar.y + bar.height + 2),
     cv::Scalar(255, 255, 255), 1);
   const cv::Scalar text(220, 220, 220);
   draw_label(view, "0", cv::Point(bar.x - 12, bar.y + 10), text);
-  draw_label(view, format_decimal(kDisagreementScaleMm, 0) + "+ mm",
+  draw_label(
+    view, format_decimal(kDisagreementScaleMm, 0) + "+ mm",
     cv::Point(bar.x + bar.width + 4, bar.y + 10), text);
-  draw_label(view, "limit " + format_decimal(kAgreementLimitMm, 0) + " mm",
+  draw_label(
+    view, "limit " + format_decimal(kAgreementLimitMm, 0) + " mm",
     cv::Point(8, view.rows - 10), text);
 }
 
@@ -120,19 +125,25 @@ cv::Mat draw_row(const PictureRow & row)
     camera_position(row.config.extrinsic_1), camera_position(row.config.extrinsic_2)};
   const ArmClouds & clouds = row.clouds;
   const std::array<cv::Mat, 3> panels = {
-    titled(draw_cloud_view(clouds.camera_1, clouds.camera_2, cameras, {0, 1, "x", "y"}, kPanel)
+    titled(
+      draw_cloud_view(clouds.camera_1, clouds.camera_2, cameras, {0, 1, "x", "y"}, kPanel)
       .image, "top view, arm frame"),
-    titled(draw_cloud_view(clouds.camera_1, clouds.camera_2, cameras, {0, 2, "x", "z"}, kPanel)
+    titled(
+      draw_cloud_view(clouds.camera_1, clouds.camera_2, cameras, {0, 2, "x", "z"}, kPanel)
       .image, "side view, arm frame"),
     titled(draw_disagreement_map(row), "disagreement over the overlap, camera 1's view"),
   };
   cv::Mat out(kRowHeaderHeight + panels[0].rows, 3 * kPanel.width + 2 * kGap, CV_8UC3,
     background());
-  draw_label(out, row.title + ":  " + figures_summary(row.figures), cv::Point(8, 19),
+  draw_label(
+    out, row.title + ":  " + figures_summary(row.figures), cv::Point(8, 19),
     cv::Scalar(255, 255, 255), kPreviewTitleScale);
   for (std::size_t i = 0; i < panels.size(); ++i) {
-    panels[i].copyTo(out(cv::Rect(static_cast<int>(i) * (kPanel.width + kGap), kRowHeaderHeight,
-      kPanel.width, panels[i].rows)));
+    panels[i].copyTo(
+      out(
+        cv::Rect(
+          static_cast<int>(i) * (kPanel.width + kGap), kRowHeaderHeight,
+          kPanel.width, panels[i].rows)));
   }
   return out;
 }

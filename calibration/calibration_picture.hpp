@@ -1,10 +1,10 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #pragma once
 
-#include <opencv2/core.hpp>
-
 #include <string>
 #include <vector>
+
+#include <opencv2/core.hpp>
 
 #include "arm_clouds.hpp"
 #include "calibration_report.hpp"

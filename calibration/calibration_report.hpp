@@ -11,9 +11,9 @@
 namespace tavrinox_camera_convertor
 {
 
-/// The calibration agrees when its disagreement (see CalibrationFigures) is at most this. A calibration
-/// right to about a millimetre and a tenth of a degree stays well below it, sensor noise included;
-/// a degree or a centimetre off goes above it.
+/// The calibration agrees when its disagreement (see CalibrationFigures) is at most this. A
+/// calibration right to about a millimetre and a tenth of a degree stays well below it, sensor
+/// noise included; a degree or a centimetre off goes above it.
 inline constexpr double kAgreementLimitMm = 5.0;
 
 /// What the check found under one calibration.
@@ -46,10 +46,14 @@ std::string verdict_line(const CalibrationFigures & figures);
 /// @brief The overlap, distance and registration figures, three lines, each ending in a line end.
 std::string figure_lines(const CalibrationFigures & figures);
 
-/// @brief The corrected Rxyz and Txyz next to the configured ones, two lines, each ending in a line end.
-std::string corrected_value_lines(int camera, const CameraCorrection & correction, const ExtrinsicValues & configured);
+/// @brief The corrected Rxyz and Txyz next to the configured ones, two lines, each ending in a line
+/// end.
+std::string corrected_value_lines(
+  int camera, const CameraCorrection & correction,
+  const ExtrinsicValues & configured);
 
-/// @brief The verdict and the figures in one line for the picture, for example "agrees to 0.2 mm  (...)".
+/// @brief The verdict and the figures in one line for the picture, for example
+/// "agrees to 0.2 mm  (...)".
 std::string figures_summary(const CalibrationFigures & figures);
 
 }  // namespace tavrinox_camera_convertor

@@ -14,7 +14,9 @@ Eigen::Matrix3d orthonormalized(const Eigen::Matrix3d & matrix)
 {
   const Eigen::JacobiSVD<Eigen::Matrix3d> svd(matrix, Eigen::ComputeFullU | Eigen::ComputeFullV);
   Eigen::Matrix3d reflection_fix = Eigen::Matrix3d::Identity();
-  reflection_fix(2, 2) = (svd.matrixU() * svd.matrixV().transpose()).determinant() < 0.0 ? -1.0 : 1.0;
+  reflection_fix(
+    2,
+    2) = (svd.matrixU() * svd.matrixV().transpose()).determinant() < 0.0 ? -1.0 : 1.0;
   return svd.matrixU() * reflection_fix * svd.matrixV().transpose();
 }
 
@@ -29,12 +31,17 @@ Eigen::Matrix4d extrinsic_of(const ExtrinsicValues & values)
   return extrinsic;
 }
 
-bool within_limits(const CameraCorrection & correction, double max_rotation_deg, double max_translation_mm)
+bool within_limits(
+  const CameraCorrection & correction, double max_rotation_deg,
+  double max_translation_mm)
 {
-  return correction.rotation_deg <= max_rotation_deg && 1000.0 * correction.camera_shift_m.norm() <= max_translation_mm;
+  return correction.rotation_deg <= max_rotation_deg &&
+         1000.0 * correction.camera_shift_m.norm() <= max_translation_mm;
 }
 
-CameraCorrection correct_camera(const Eigen::Matrix4d & correction, const ExtrinsicValues & configured)
+CameraCorrection correct_camera(
+  const Eigen::Matrix4d & correction,
+  const ExtrinsicValues & configured)
 {
   CameraCorrection result;
   result.correction = correction;
@@ -47,8 +54,11 @@ CameraCorrection correct_camera(const Eigen::Matrix4d & correction, const Extrin
 
   const Eigen::Matrix4d old_extrinsic = extrinsic_of(configured);
   result.corrected_extrinsic = result.correction * old_extrinsic;
-  result.corrected_extrinsic.block<3, 3>(0, 0) = orthonormalized(result.corrected_extrinsic.block<3, 3>(0, 0));
-  result.camera_shift_m = result.corrected_extrinsic.block<3, 1>(0, 3) - old_extrinsic.block<3, 1>(0, 3);
+  result.corrected_extrinsic.block<3, 3>(0, 0) = orthonormalized(
+    result.corrected_extrinsic.block<3,
+    3>(0, 0));
+  result.camera_shift_m = result.corrected_extrinsic.block<3, 1>(0, 3) - old_extrinsic.block<3, 1>(
+    0, 3);
 
   result.corrected_values.angles_deg = nearest_equivalent_angles(
     rotation_to_euler(result.corrected_extrinsic.block<3, 3>(0, 0)), configured.angles_deg);

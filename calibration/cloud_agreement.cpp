@@ -15,7 +15,8 @@ double quantile_mm(std::vector<float> & distances_m, double fraction)
 {
   const auto index = static_cast<std::size_t>(
     std::lround(fraction * static_cast<double>(distances_m.size() - 1)));
-  std::nth_element(distances_m.begin(), distances_m.begin() + static_cast<std::ptrdiff_t>(index),
+  std::nth_element(
+    distances_m.begin(), distances_m.begin() + static_cast<std::ptrdiff_t>(index),
     distances_m.end());
   return 1000.0 * static_cast<double>(distances_m[index]);
 }

@@ -2,8 +2,8 @@
 #include "cloud_registration.hpp"
 
 #include <pcl/filters/random_sample.h>
-#include <pcl/registration/correspondence_rejection_trimmed.h>
 #include <pcl/kdtree/kdtree_flann.h>
+#include <pcl/registration/correspondence_rejection_trimmed.h>
 #include <pcl/registration/icp.h>
 
 #include <vector>
@@ -66,7 +66,9 @@ RegistrationResult register_onto(
   // Twice the widest pairing distance: the first stage cannot move a point farther than that.
   const pcl::PointCloud<pcl::PointNormal>::ConstPtr candidates =
     within_reach(reference, moving, 2.0f * settings.correspondence_distances_m.front());
-  const pcl::PointCloud<pcl::PointNormal>::ConstPtr sample = random_sample(candidates, settings.coarse_moving_points);
+  const pcl::PointCloud<pcl::PointNormal>::ConstPtr sample = random_sample(
+    candidates,
+    settings.coarse_moving_points);
   RegistrationResult result;
   // In double, so that the convergence test resolves turns far below float's 3e-4 radians.
   using Icp = pcl::IterativeClosestPointWithNormals<pcl::PointNormal, pcl::PointNormal, double>;

@@ -41,15 +41,15 @@ Eigen::Matrix3d euler_to_rotation_double(const EulerAngles & angles)
 
 EulerAngles rotation_to_euler(const Eigen::Matrix3d & rotation)
 {
-  // R(2,0) = -sin(ry) and hypot(R(0,0), R(1,0)) = cos(ry): atan2 of both is exact near +-90 degrees,
-  // where -asin(R(2,0)) loses half of its digits.
+  // R(2,0) = -sin(ry) and hypot(R(0,0), R(1,0)) = cos(ry): atan2 of both is exact near +-90
+  // degrees, where -asin(R(2,0)) loses half of its digits.
   const double cos_ry = std::hypot(rotation(0, 0), rotation(1, 0));
   const double ry = std::atan2(-rotation(2, 0), cos_ry);
   // At the gimbal lock Rx and Rz turn about the same axis: rx = 0 and rz takes the whole turn.
   constexpr double kGimbalLock = 1e-12;
   const double rx = cos_ry < kGimbalLock ? 0.0 : std::atan2(rotation(2, 1), rotation(2, 2));
-  // rz is solved from Rz = R * Rx^T * Ry^T rather than from R(1,0) and R(0,0) alone: near the gimbal
-  // lock those two are tiny and noisy, and this way any error of rx is absorbed into rz.
+  // rz is solved from Rz = R * Rx^T * Ry^T rather than from R(1,0) and R(0,0) alone: near the
+  // gimbal lock those two are tiny and noisy, and this way any error of rx is absorbed into rz.
   const Eigen::Matrix3d rz_only = rotation *
     Eigen::AngleAxisd(-rx, Eigen::Vector3d::UnitX()).toRotationMatrix() *
     Eigen::AngleAxisd(-ry, Eigen::Vector3d::UnitY()).toRotationMatrix();

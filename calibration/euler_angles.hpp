@@ -8,7 +8,8 @@
 namespace tavrinox_camera_convertor
 {
 
-/// Rotation angles in degrees about the fixed arm axes x, y and z, in the order of a configuration's Rxyz.
+/// Rotation angles in degrees about the fixed arm axes x, y and z, in the order of a
+/// configuration's Rxyz.
 using EulerAngles = std::array<double, 3>;
 
 /**

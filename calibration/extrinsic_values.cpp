@@ -38,7 +38,8 @@ std::array<YAML::Node, 3> elements(
   const std::string section = section_of(camera);
   const auto missing = [&]() {
       return RunnerError(
-        "configuration file " + shown_path + ": " + section + "." + key + " is not a sequence of three numbers");
+        "configuration file " + shown_path + ": " + section + "." + key +
+        " is not a sequence of three numbers");
     };
   // A missing key makes yaml-cpp hand out an invalid node, which throws on any question but whether
   // it is defined.
@@ -100,7 +101,9 @@ std::string config_number(double value, int decimals)
   return text == "-0.0" ? "0.0" : text;
 }
 
-ExtrinsicValues read_extrinsic_values(const std::string & text, int camera, const std::string & shown_path)
+ExtrinsicValues read_extrinsic_values(
+  const std::string & text, int camera,
+  const std::string & shown_path)
 {
   const YAML::Node root = parse(text, shown_path);
   const std::array<YAML::Node, 3> angles = elements(root, camera, "Rxyz", shown_path);
@@ -117,7 +120,9 @@ ExtrinsicValues read_extrinsic_values(const std::string & text, int camera, cons
   return values;
 }
 
-ExtrinsicTransform configured_extrinsic(const std::string & text, int camera, const std::string & shown_path)
+ExtrinsicTransform configured_extrinsic(
+  const std::string & text, int camera,
+  const std::string & shown_path)
 {
   const YAML::Node root = parse(text, shown_path);
   const std::array<YAML::Node, 3> angle_nodes = elements(root, camera, "Rxyz", shown_path);
@@ -136,7 +141,8 @@ ExtrinsicTransform configured_extrinsic(const std::string & text, int camera, co
 }
 
 std::string replace_extrinsic_values(
-  const std::string & text, int camera, const ExtrinsicValues & values, const std::string & shown_path)
+  const std::string & text, int camera, const ExtrinsicValues & values,
+  const std::string & shown_path)
 {
   const YAML::Node root = parse(text, shown_path);
   std::vector<Replacement> replacements;
@@ -147,10 +153,15 @@ std::string replace_extrinsic_values(
         const auto begin = static_cast<std::size_t>(mark.pos);
         // The mark counts bytes of UTF-8 text; anything else (a byte order mark, another encoding)
         // would put it elsewhere, which the comparison with the parsed value catches.
-        const std::size_t end = mark.pos < 0 || begin >= text.size() ? begin : scalar_end(text, begin);
-        if (end == begin || parse(text.substr(begin, end - begin), shown_path).Scalar() != nodes[i].Scalar()) {
+        const std::size_t end = mark.pos < 0 || begin >= text.size() ? begin : scalar_end(
+          text,
+          begin);
+        if (end == begin ||
+          parse(text.substr(begin, end - begin), shown_path).Scalar() != nodes[i].Scalar())
+        {
           throw RunnerError(
-                  "configuration file " + shown_path + ": cannot find the text of " + section_of(camera) + "." + key +
+                  "configuration file " + shown_path + ": cannot find the text of " +
+                  section_of(camera) + "." + key +
                   " to rewrite it; enter the corrected values by hand");
         }
         replacements.push_back({begin, end, config_number(numbers[i], decimals)});
@@ -160,7 +171,8 @@ std::string replace_extrinsic_values(
   add("Txyz", values.translation_m, kMetreDecimals);
 
   // From the last number back, so that earlier positions stay valid.
-  std::sort(replacements.begin(), replacements.end(), [](const Replacement & a, const Replacement & b) {
+  std::sort(
+    replacements.begin(), replacements.end(), [](const Replacement & a, const Replacement & b) {
       return a.begin > b.begin;
     });
   std::string rewritten = text;

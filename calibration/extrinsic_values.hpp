@@ -22,14 +22,18 @@ struct ExtrinsicValues
  * @param shown_path names the file in the error text
  * @throws RunnerError when the text does not parse or lacks the values
  */
-ExtrinsicValues read_extrinsic_values(const std::string & text, int camera, const std::string & shown_path);
+ExtrinsicValues read_extrinsic_values(
+  const std::string & text, int camera,
+  const std::string & shown_path);
 
 /**
  * @brief camera_extrinsic_<camera>'s transform read from configuration text exactly as the node reads
  *        it: each number as float, then make_extrinsic_transform.
  * @throws RunnerError when the text does not parse or lacks the values
  */
-ExtrinsicTransform configured_extrinsic(const std::string & text, int camera, const std::string & shown_path);
+ExtrinsicTransform configured_extrinsic(
+  const std::string & text, int camera,
+  const std::string & shown_path);
 
 /**
  * @brief `text` with the six numbers of camera_extrinsic_<camera>'s Rxyz and Txyz replaced.
@@ -40,9 +44,11 @@ ExtrinsicTransform configured_extrinsic(const std::string & text, int camera, co
  * @throws RunnerError when the numbers cannot be found in the text
  */
 std::string replace_extrinsic_values(
-  const std::string & text, int camera, const ExtrinsicValues & values, const std::string & shown_path);
+  const std::string & text, int camera, const ExtrinsicValues & values,
+  const std::string & shown_path);
 
-/// @brief `value` with `decimals` digits after the point, trailing zeros dropped down to one, never "-0".
+/// @brief `value` with `decimals` digits after the point, trailing zeros dropped down to one, never
+/// "-0".
 std::string config_number(double value, int decimals);
 
 }  // namespace tavrinox_camera_convertor

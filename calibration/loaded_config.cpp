@@ -40,13 +40,16 @@ LoadedConfig load_config(const std::string & path)
   std::ifstream in(path, std::ios::binary);
   loaded.text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   if (!in) {
-    throw RunnerError("configuration file " + path + ": cannot read it (" + std::strerror(errno) + ")");
+    throw RunnerError(
+            "configuration file " + path + ": cannot read it (" + std::strerror(
+              errno) + ")");
   }
   return loaded;
 }
 
 LoadedConfig with_extrinsic_values(
-  const LoadedConfig & loaded, int camera, const ExtrinsicValues & values, const std::string & shown_path)
+  const LoadedConfig & loaded, int camera, const ExtrinsicValues & values,
+  const std::string & shown_path)
 {
   LoadedConfig corrected;
   corrected.text = replace_extrinsic_values(loaded.text, camera, values, shown_path);
@@ -58,9 +61,13 @@ LoadedConfig with_extrinsic_values(
 
 bool same_config(const CameraConfig & a, const CameraConfig & b)
 {
-  return a.extrinsic_1 == b.extrinsic_1 && a.extrinsic_2 == b.extrinsic_2 && a.arm_frame_id == b.arm_frame_id &&
-         same_intrinsics(a.intrinsics_1, b.intrinsics_1) && same_intrinsics(a.intrinsics_2, b.intrinsics_2) &&
-         a.rgb_topic_1 == b.rgb_topic_1 && a.depth_topic_1 == b.depth_topic_1 && a.rgb_topic_2 == b.rgb_topic_2 &&
+  return a.extrinsic_1 == b.extrinsic_1 && a.extrinsic_2 == b.extrinsic_2 &&
+         a.arm_frame_id == b.arm_frame_id &&
+         same_intrinsics(a.intrinsics_1, b.intrinsics_1) && same_intrinsics(
+    a.intrinsics_2,
+    b.intrinsics_2) &&
+         a.rgb_topic_1 == b.rgb_topic_1 && a.depth_topic_1 == b.depth_topic_1 &&
+         a.rgb_topic_2 == b.rgb_topic_2 &&
          a.depth_topic_2 == b.depth_topic_2;
 }
 

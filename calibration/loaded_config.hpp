@@ -35,7 +35,8 @@ LoadedConfig load_config(const std::string & path);
  * @throws RunnerError when the numbers cannot be found in the text
  */
 LoadedConfig with_extrinsic_values(
-  const LoadedConfig & loaded, int camera, const ExtrinsicValues & values, const std::string & shown_path);
+  const LoadedConfig & loaded, int camera, const ExtrinsicValues & values,
+  const std::string & shown_path);
 
 /// @brief Whether every value the node reads is the same in both, matrices bit for bit.
 bool same_config(const CameraConfig & a, const CameraConfig & b);

@@ -13,14 +13,19 @@ namespace
 
 double quantile(std::vector<double> & values, double fraction)
 {
-  const auto index = static_cast<std::size_t>(std::lround(fraction * static_cast<double>(values.size() - 1)));
-  std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(index), values.end());
+  const auto index =
+    static_cast<std::size_t>(std::lround(fraction * static_cast<double>(values.size() - 1)));
+  std::nth_element(
+    values.begin(), values.begin() + static_cast<std::ptrdiff_t>(index),
+    values.end());
   return values[index];
 }
 
 }  // namespace
 
-OverlapShift measure_overlap_shift(const std::vector<OverlapPoint> & overlap, const Eigen::Matrix4d & correction)
+OverlapShift measure_overlap_shift(
+  const std::vector<OverlapPoint> & overlap,
+  const Eigen::Matrix4d & correction)
 {
   OverlapShift shift;
   if (overlap.empty()) {

@@ -23,6 +23,8 @@ struct OverlapShift
  * Point-to-plane distances cannot see two clouds that slide along their common surfaces, as a turn
  * about the vertical does on a tabletop; how far registration moves the points can.
  */
-OverlapShift measure_overlap_shift(const std::vector<OverlapPoint> & overlap, const Eigen::Matrix4d & correction);
+OverlapShift measure_overlap_shift(
+  const std::vector<OverlapPoint> & overlap,
+  const Eigen::Matrix4d & correction);
 
 }  // namespace tavrinox_camera_convertor

@@ -38,7 +38,8 @@ double grid_cells(const SharedRegion & region, double voxel)
 
 double farthest_coordinate(const SharedRegion & region)
 {
-  return std::max(region.low.cast<double>().cwiseAbs().maxCoeff(),
+  return std::max(
+    region.low.cast<double>().cwiseAbs().maxCoeff(),
     region.high.cast<double>().cwiseAbs().maxCoeff());
 }
 

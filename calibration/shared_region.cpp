@@ -18,12 +18,16 @@ constexpr std::size_t kQuantileSamples = 50000;
 float quantile(std::vector<float> & values, double fraction)
 {
   const auto index = static_cast<std::size_t>(fraction * static_cast<double>(values.size() - 1));
-  std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(index), values.end());
+  std::nth_element(
+    values.begin(), values.begin() + static_cast<std::ptrdiff_t>(index),
+    values.end());
   return values[index];
 }
 
 /// Lower and upper quantile of every axis; false when the cloud has no finite point.
-bool cloud_extent(const pcl::PointCloud<pcl::PointXYZ> & cloud, Eigen::Vector3f & low, Eigen::Vector3f & high)
+bool cloud_extent(
+  const pcl::PointCloud<pcl::PointXYZ> & cloud, Eigen::Vector3f & low,
+  Eigen::Vector3f & high)
 {
   const std::size_t stride = std::max<std::size_t>(1, cloud.size() / kQuantileSamples);
   std::vector<float> values;
@@ -47,7 +51,8 @@ bool cloud_extent(const pcl::PointCloud<pcl::PointXYZ> & cloud, Eigen::Vector3f 
 }  // namespace
 
 SharedRegion shared_region(
-  const pcl::PointCloud<pcl::PointXYZ> & cloud_a, const pcl::PointCloud<pcl::PointXYZ> & cloud_b, float margin_m)
+  const pcl::PointCloud<pcl::PointXYZ> & cloud_a, const pcl::PointCloud<pcl::PointXYZ> & cloud_b,
+  float margin_m)
 {
   Eigen::Vector3f low_a, high_a, low_b, high_b;
   SharedRegion region;

@@ -1,10 +1,9 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #pragma once
 
+#include <Eigen/Core>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
-
-#include <Eigen/Core>
 
 namespace tavrinox_camera_convertor
 {
@@ -26,6 +25,7 @@ struct SharedRegion
  * @return an empty region when the clouds do not meet along some axis, or either has no point
  */
 SharedRegion shared_region(
-  const pcl::PointCloud<pcl::PointXYZ> & cloud_a, const pcl::PointCloud<pcl::PointXYZ> & cloud_b, float margin_m);
+  const pcl::PointCloud<pcl::PointXYZ> & cloud_a, const pcl::PointCloud<pcl::PointXYZ> & cloud_b,
+  float margin_m);
 
 }  // namespace tavrinox_camera_convertor

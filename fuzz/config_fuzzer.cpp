@@ -60,12 +60,15 @@ private:
 
 [[noreturn]] void report_foreign_exception(const char * type_name, const char * text)
 {
-  report_finding(std::string("load_camera_config let a non-yaml-cpp exception escape: ") + type_name + ": " + text);
+  report_finding(
+    std::string(
+      "load_camera_config let a non-yaml-cpp exception escape: ") + type_name + ": " + text);
 }
 
 bool usable_intrinsics(const tavrinox_camera_convertor::CameraIntrinsics & intrinsics)
 {
-  return std::isfinite(intrinsics.fx) && std::isfinite(intrinsics.fy) && std::isfinite(intrinsics.cx) &&
+  return std::isfinite(intrinsics.fx) && std::isfinite(intrinsics.fy) &&
+         std::isfinite(intrinsics.cx) &&
          std::isfinite(intrinsics.cy) && intrinsics.fx != 0.0f && intrinsics.fy != 0.0f;
 }
 
@@ -92,7 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t * data, std::size_t siz
       report_finding("a configuration was returned without its matrices printed");
     }
     if (!usable_calibration(config)) {
-      report_finding("a configuration with a NaN or infinite value or a zero focal length was returned");
+      report_finding(
+        "a configuration with a NaN or infinite value or a zero focal length was returned");
     }
   } catch (const YAML::Exception &) {
     // The documented way to refuse a file.

@@ -327,11 +327,14 @@ public:
   {
     expect_next(2);
     require(message.encoding == "16UC1", "depth image: encoding is not 16UC1");
-    require(message.width == depth_1_.width && message.height == depth_1_.height,
+    require(
+      message.width == depth_1_.width && message.height == depth_1_.height,
       "depth image: size differs from camera 1's depth image");
-    require(message.step == 2 * static_cast<std::uint64_t>(message.width),
+    require(
+      message.step == 2 * static_cast<std::uint64_t>(message.width),
       "depth image: step is not 2 x width");
-    require(message.data.size() == static_cast<std::uint64_t>(message.step) * message.height,
+    require(
+      message.data.size() == static_cast<std::uint64_t>(message.step) * message.height,
       "depth image: data size is not step x height");
     check_measured_depth_kept(message);
     completed_depth_points_ = count_nonzero_depth(message);
@@ -341,11 +344,14 @@ public:
   {
     expect_next(3);
     require(message.encoding == "rgb8", "colour image: encoding is not rgb8");
-    require(message.width == rgb_1_.width && message.height == rgb_1_.height,
+    require(
+      message.width == rgb_1_.width && message.height == rgb_1_.height,
       "colour image: size differs from camera 1's colour image");
-    require(message.step == 3 * static_cast<std::uint64_t>(message.width),
+    require(
+      message.step == 3 * static_cast<std::uint64_t>(message.width),
       "colour image: step is not 3 x width");
-    require(message.data.size() == static_cast<std::uint64_t>(message.step) * message.height,
+    require(
+      message.data.size() == static_cast<std::uint64_t>(message.step) * message.height,
       "colour image: data size is not step x height");
   }
 
@@ -353,7 +359,8 @@ public:
   {
     expect_next(4);
     check_cloud(message, completed_depth_points_);
-    require(message.cloud.width == completed_depth_points_,
+    require(
+      message.cloud.width == completed_depth_points_,
       "converted cloud: point count differs from the completed image's pixels with depth");
   }
 
@@ -370,11 +377,14 @@ private:
   {
     const pcl::PCLPointCloud2 & cloud = message.cloud;
     require(message.header.frame_id == "arm", "cloud: frame id is not the configured one");
-    require(cloud.height == 1 && cloud.point_step == 16,
+    require(
+      cloud.height == 1 && cloud.point_step == 16,
       "cloud: not an unorganized cloud of 16-byte points");
-    require(cloud.row_step == 16 * static_cast<std::uint64_t>(cloud.width),
+    require(
+      cloud.row_step == 16 * static_cast<std::uint64_t>(cloud.width),
       "cloud: row_step is not 16 x width");
-    require(cloud.data.size() == static_cast<std::uint64_t>(cloud.row_step) * cloud.height,
+    require(
+      cloud.data.size() == static_cast<std::uint64_t>(cloud.row_step) * cloud.height,
       "cloud: data size is not row_step x height");
     require(cloud.width <= max_points, "cloud: more points than pixels");
   }
@@ -394,11 +404,14 @@ private:
       for (std::uint32_t column = 0; column < depth_1_.width; ++column) {
         std::uint16_t measured;
         std::uint16_t published;
-        std::memcpy(&measured,
+        std::memcpy(
+          &measured,
           depth_1_.data + static_cast<std::size_t>(row) * depth_1_.step + 2u * column, 2);
-        std::memcpy(&published,
+        std::memcpy(
+          &published,
           completed.data.data() + static_cast<std::size_t>(row) * completed.step + 2u * column, 2);
-        require(measured == 0 || measured == published,
+        require(
+          measured == 0 || measured == published,
           "depth image: a measured pixel was not kept");
       }
     }
@@ -429,15 +442,18 @@ void run_frame(FuzzedDataProvider & input, tc::FramePipeline & pipeline)
   CheckingOutput output(depth_1.view(), depth_2.view(), rgb_1.view());
   FixedClock clock;
   try {
-    pipeline.process({depth_1.view(), depth_2.view()}, tc::ImageViewColorConverter(rgb_1.view()),
+    pipeline.process(
+      {depth_1.view(), depth_2.view()}, tc::ImageViewColorConverter(rgb_1.view()),
       clock, output);
   } catch (const tc::FrameError & error) {
     if (output.published() == 0) {
-      require(!depth_readable(depth_1.view(), true) || !depth_readable(depth_2.view(), false),
+      require(
+        !depth_readable(depth_1.view(), true) || !depth_readable(depth_2.view(), false),
         "readable depth images were rejected");
       return;
     }
-    require(output.published() == 3,
+    require(
+      output.published() == 3,
       "a FrameError stopped the frame in a place other than the two documented ones");
     require(!colour_convertible(rgb_1.view()), "a convertible colour image was refused");
     return;
@@ -445,7 +461,8 @@ void run_frame(FuzzedDataProvider & input, tc::FramePipeline & pipeline)
     finding(std::string("foreign exception ") + typeid(error).name() + ": " + error.what());
   }
   require(output.published() == 5, "the frame ended without all five outputs");
-  require(depth_readable(depth_1.view(), true) && depth_readable(depth_2.view(), false),
+  require(
+    depth_readable(depth_1.view(), true) && depth_readable(depth_2.view(), false),
     "an unreadable depth image was accepted");
   require(colour_convertible(rgb_1.view()), "an unconvertible colour image was accepted");
 }

@@ -5,7 +5,6 @@
 // 1e30, all points alike, none at all, headers that lie), and in time bounded by its pixels
 // and points: libFuzzer's -timeout makes anything slower a finding.
 #include <fuzzer/FuzzedDataProvider.h>
-
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 
@@ -166,11 +165,12 @@ struct FuzzedCloud
 bool same_fields(
   const std::vector<pcl::PCLPointField> & a, const std::vector<pcl::PCLPointField> & b)
 {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-           [](const pcl::PCLPointField & f, const pcl::PCLPointField & g) {
-             return f.name == g.name && f.offset == g.offset && f.datatype == g.datatype &&
-             f.count == g.count;
-           });
+  return std::equal(
+    a.begin(), a.end(), b.begin(), b.end(),
+    [](const pcl::PCLPointField & f, const pcl::PCLPointField & g) {
+      return f.name == g.name && f.offset == g.offset && f.datatype == g.datatype &&
+      f.count == g.count;
+    });
 }
 
 FuzzedCloud consume_cloud(FuzzedDataProvider & input)
@@ -216,10 +216,12 @@ void check_cloud_view(
 {
   const tc::ViewWindow window = tc::frame_view(clouds[0].cloud, clouds[1].cloud, cameras, axes);
   require(std::isfinite(window.low_h) && std::isfinite(window.low_v), "window not finite");
-  require(window.span_h > 0.0 && window.span_v > 0.0 && std::isfinite(window.span_h) &&
+  require(
+    window.span_h > 0.0 && window.span_v > 0.0 && std::isfinite(window.span_h) &&
     std::isfinite(window.span_v), "window without a finite positive size");
   const double step = tc::grid_step(std::max(window.span_h, window.span_v));
-  require(tc::grid_values(window.low_h, window.span_h, step).size() <=
+  require(
+    tc::grid_values(window.low_h, window.span_h, step).size() <=
     static_cast<std::size_t>(tc::kMostGridIntervals + 1), "too many grid lines");
 
   // Points the framing may not use change nothing.
@@ -243,8 +245,9 @@ void check_cloud_view(
       require(view.coverage.points[c] == records, "points miscounted");
       require(view.coverage.outside[c] <= records, "more points outside than there are");
       if (clouds[c].honest) {
-        const auto unusable = static_cast<std::size_t>(std::count_if(clouds[c].points.begin(),
-          clouds[c].points.end(), [&](const pcl::PointXYZ & p) {return !framable_on(p, axes);}));
+        const auto unusable = static_cast<std::size_t>(std::count_if(
+            clouds[c].points.begin(),
+            clouds[c].points.end(), [&](const pcl::PointXYZ & p) {return !framable_on(p, axes);}));
         require(view.coverage.outside[c] >= unusable, "an unusable point was drawn");
       }
       const bool finite = std::isfinite(cameras[c][axes.horizontal]) &&
@@ -338,7 +341,8 @@ void check_calibration_picture(
     row.title = i == 0 ? "before: as configured" : "after: camera 2 refined";
     row.clouds = {clouds[0].cloud, clouds[1].cloud};
     row.config = consume_config(input);
-    row.image_size_1 = cv::Size(input.ConsumeIntegralInRange<int>(-4, kMostMapSide),
+    row.image_size_1 = cv::Size(
+      input.ConsumeIntegralInRange<int>(-4, kMostMapSide),
       input.ConsumeIntegralInRange<int>(-4, kMostMapSide));
     row.figures = consume_figures(input);
     rows.push_back(std::move(row));

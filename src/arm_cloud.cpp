@@ -29,7 +29,9 @@ std::size_t count_measured(const DepthPixels & depth)
 }
 
 using RowKernel =
-  std::size_t (*)(const detail::RowSource &, std::uint8_t *, const detail::RenderConstants *, detail::RowPoints &);
+  std::size_t (*)(
+  const detail::RowSource &, std::uint8_t *, const detail::RenderConstants *,
+  detail::RowPoints &);
 
 RowKernel row_kernel(InstructionSet set)
 {
@@ -51,22 +53,26 @@ ArmCloudWriter::ArmCloudWriter(InstructionSet instruction_set)
 {
   if (!is_supported(instruction_set)) {
     throw std::invalid_argument(
-            "instruction set " + to_string(instruction_set) + " is not supported by this processor or build");
+            "instruction set " + to_string(
+              instruction_set) + " is not supported by this processor or build");
   }
 }
 
 detail::RowPoints ArmCloudWriter::row_points(std::uint32_t width)
 {
-  // Four arrays of a row's width rounded up to 8, each 32-byte aligned, and slack for aligning the first.
+  // Four arrays of a row's width rounded up to 8, each 32-byte aligned, and slack for aligning the
+  // first.
   const std::size_t stride = (static_cast<std::size_t>(width) + 7) / 8 * 8;
   row_points_.resize(4 * stride + 8);
   float * first = row_points_.data();
   first += (32 - reinterpret_cast<std::uintptr_t>(first) % 32) % 32 / sizeof(float);
-  return {first, first + stride, first + 2 * stride, reinterpret_cast<std::uint32_t *>(first + 3 * stride)};
+  return {first, first + stride, first + 2 * stride,
+    reinterpret_cast<std::uint32_t *>(first + 3 * stride)};
 }
 
 void ArmCloudWriter::write(
-  const DepthPixels & depth, const CameraIntrinsics & intrinsics, const ExtrinsicTransform & extrinsic,
+  const DepthPixels & depth, const CameraIntrinsics & intrinsics,
+  const ExtrinsicTransform & extrinsic,
   pcl::PCLPointCloud2 & out, const DepthRenderTarget * render)
 {
   if (depth.empty()) {
@@ -79,7 +85,8 @@ void ArmCloudWriter::write(
 }
 
 void ArmCloudWriter::render(
-  const DepthPixels & depth, const CameraIntrinsics & intrinsics, const ExtrinsicTransform & extrinsic,
+  const DepthPixels & depth, const CameraIntrinsics & intrinsics,
+  const ExtrinsicTransform & extrinsic,
   const DepthRenderTarget & render)
 {
   if (!depth.empty()) {
@@ -88,7 +95,8 @@ void ArmCloudWriter::render(
 }
 
 void ArmCloudWriter::encode_rows(
-  const DepthPixels & depth, const CameraIntrinsics & intrinsics, const ExtrinsicTransform & extrinsic,
+  const DepthPixels & depth, const CameraIntrinsics & intrinsics,
+  const ExtrinsicTransform & extrinsic,
   std::uint8_t * records, std::size_t record_bytes, const DepthRenderTarget * render)
 {
   std::optional<detail::RenderConstants> target;
@@ -108,8 +116,10 @@ void ArmCloudWriter::encode_rows(
   std::uint8_t * const end = records + record_bytes;
   for (std::uint32_t i = 0; i < depth.height(); ++i) {
     const detail::RowSource row{
-      depth.row(i), depth.width(), static_cast<float>(i) - intrinsics.cy, intrinsics, extrinsic, metres_};
-    const bool direct = records != nullptr && static_cast<std::size_t>(end - target_record) >= row_room;
+      depth.row(i), depth.width(), static_cast<float>(i) - intrinsics.cy, intrinsics, extrinsic,
+      metres_};
+    const bool direct = records != nullptr &&
+      static_cast<std::size_t>(end - target_record) >= row_room;
     std::uint8_t * const row_target = direct ? target_record : row_records_.data();
     const std::size_t count = encode_row(row, row_target, target ? &*target : nullptr, points);
     if (records == nullptr) {

@@ -15,7 +15,9 @@ MillimetreTable::MillimetreTable()
   }
 }
 
-pcl::PointCloud<pcl::PointXYZ>::Ptr depth_to_cloud(const DepthPixels & depth, const CameraIntrinsics & intrinsics)
+pcl::PointCloud<pcl::PointXYZ>::Ptr depth_to_cloud(
+  const DepthPixels & depth,
+  const CameraIntrinsics & intrinsics)
 {
   auto cloud = std::make_shared<pcl::PointCloud<pcl::PointXYZ>>();
   if (depth.empty()) {
@@ -39,7 +41,9 @@ pcl::PointCloud<pcl::PointXYZ>::Ptr depth_to_cloud(const DepthPixels & depth, co
   return cloud;
 }
 
-pcl::PointCloud<pcl::PointXYZ>::Ptr depth_to_cloud(const ImageView & depth, const CameraIntrinsics & intrinsics)
+pcl::PointCloud<pcl::PointXYZ>::Ptr depth_to_cloud(
+  const ImageView & depth,
+  const CameraIntrinsics & intrinsics)
 {
   std::vector<std::uint16_t> scratch;
   return depth_to_cloud(DepthPixels(depth, "depth image", scratch), intrinsics);

@@ -5,9 +5,9 @@
 #include <cstring>
 #include <string>
 
+#include "row_kernels.hpp"
 #include "tavrinox_camera_convertor/cloud_encoding.hpp"
 #include "tavrinox_camera_convertor/frame_error.hpp"
-#include "row_kernels.hpp"
 
 namespace tavrinox_camera_convertor
 {
@@ -64,7 +64,8 @@ void project_cloud_to_depth(
   const pcl::PointCloud<pcl::PointXYZ> & cloud, const Eigen::Matrix4f & arm_to_camera,
   const CameraIntrinsics & intrinsics, ImageMessage & image)
 {
-  const detail::RenderConstants target = detail::render_constants({arm_to_camera, intrinsics, image});
+  const detail::RenderConstants target =
+    detail::render_constants({arm_to_camera, intrinsics, image});
   for (const pcl::PointXYZ & point : cloud) {
     detail::render_point(point.x, point.y, point.z, target);
   }
@@ -85,7 +86,9 @@ void overlay_measured_depth(const DepthPixels & measured, ImageMessage & image)
       const std::uint16_t measured_value = DepthPixels::at(source, c);
       std::uint16_t rendered;
       std::memcpy(&rendered, target + 2 * static_cast<std::size_t>(c), sizeof rendered);
-      store_u16(target + 2 * static_cast<std::size_t>(c), measured_value != 0 ? measured_value : rendered);
+      store_u16(
+        target + 2 * static_cast<std::size_t>(c),
+        measured_value != 0 ? measured_value : rendered);
     }
   }
 }

@@ -44,7 +44,8 @@ ExtrinsicTransform make_extrinsic_transform(
 }
 
 void print_extrinsics(
-  std::ostream & out, const ExtrinsicTransform & extrinsic_1, const ExtrinsicTransform & extrinsic_2)
+  std::ostream & out, const ExtrinsicTransform & extrinsic_1,
+  const ExtrinsicTransform & extrinsic_2)
 {
   out << "相机外参齐次变换矩阵camera_extrinsic_1: " << std::endl;
   out << extrinsic_1 << std::endl;

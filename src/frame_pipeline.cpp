@@ -55,9 +55,11 @@ void FramePipeline::process(
     holes_1_.assign(depth_1);
     target = holes_1_.has_holes() ? &render : nullptr;
   }
-  write_or_render(OutputKind::cam1_cloud, wanted, depth_1, config_.intrinsics_1, config_.extrinsic_1,
+  write_or_render(
+    OutputKind::cam1_cloud, wanted, depth_1, config_.intrinsics_1, config_.extrinsic_1,
     cam1_cloud_, target);
-  write_or_render(OutputKind::cam2_cloud, wanted, depth_2, config_.intrinsics_2, config_.extrinsic_2,
+  write_or_render(
+    OutputKind::cam2_cloud, wanted, depth_2, config_.intrinsics_2, config_.extrinsic_2,
     cam2_cloud_, target);
   const SteadyClock::time_point completed_at = SteadyClock::now();
 

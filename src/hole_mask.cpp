@@ -42,10 +42,17 @@ void HoleMask::assign(const DepthPixels & depth)
     const __m128i zero = _mm_setzero_si128();
     for (; c + 32 <= width_; c += 32) {
       const auto zeros_of = [&](std::uint32_t first) {
-          const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(pixels + 2 * std::size_t{first}));
-          const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(pixels + 2 * std::size_t{first} + 16));
+          const __m128i low =
+            _mm_loadu_si128(reinterpret_cast<const __m128i *>(pixels + 2 * std::size_t{first}));
+          const __m128i high =
+            _mm_loadu_si128(
+            reinterpret_cast<const __m128i *>(pixels + 2 * std::size_t{first} +
+            16));
           return static_cast<std::uint32_t>(
-            _mm_movemask_epi8(_mm_packs_epi16(_mm_cmpeq_epi16(low, zero), _mm_cmpeq_epi16(high, zero))));
+            _mm_movemask_epi8(
+              _mm_packs_epi16(
+                _mm_cmpeq_epi16(low, zero),
+                _mm_cmpeq_epi16(high, zero))));
         };
       row_words[c / 32] = zeros_of(c) | zeros_of(c + 16) << 16;
       any_hole |= row_words[c / 32];

@@ -18,7 +18,8 @@ bool host_is_bigendian()
 }
 
 void require_rows_inside_data(
-  const ImageView & image, std::size_t bytes_per_pixel, std::string_view camera, std::string_view kind)
+  const ImageView & image, std::size_t bytes_per_pixel, std::string_view camera,
+  std::string_view kind)
 {
   const auto what = [&]() {return std::string(camera) + " " + std::string(kind);};
   if (image.width == 0 || image.height == 0) {

@@ -1,10 +1,10 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 // Compiled for every x86-64 processor; only the functions marked below use AVX2, and they run
 // only where the processor reports it.
-#include "row_kernels.hpp"
-
 #include <algorithm>
 #include <stdexcept>
+
+#include "row_kernels.hpp"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define TAVRINOX_HAS_AVX2_KERNEL 1
@@ -44,7 +44,9 @@ TAVRINOX_AVX2_INLINE void render_eight(const EightPoints & p, const RenderConsta
   for (int r = 0; r < 3; ++r) {
     camera[r] = _mm256_add_ps(
       _mm256_add_ps(
-        _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(t.m[r][0]), p.x), _mm256_mul_ps(_mm256_set1_ps(t.m[r][1]), p.y)),
+        _mm256_add_ps(
+          _mm256_mul_ps(_mm256_set1_ps(t.m[r][0]), p.x),
+          _mm256_mul_ps(_mm256_set1_ps(t.m[r][1]), p.y)),
         _mm256_mul_ps(_mm256_set1_ps(t.m[r][2]), p.z)),
       _mm256_set1_ps(t.m[r][3]));
   }
@@ -54,12 +56,18 @@ TAVRINOX_AVX2_INLINE void render_eight(const EightPoints & p, const RenderConsta
     _mm256_cmp_ps(depth, _mm256_set1_ps(65536.0f), _CMP_LT_OQ));
   const __m256i millimetres = _mm256_cvttps_epi32(_mm256_and_ps(depth_fits, depth));
   const __m256i column = to_index(
-    _mm256_add_ps(_mm256_div_ps(_mm256_mul_ps(_mm256_set1_ps(t.fx), camera[0]), camera[2]), _mm256_set1_ps(t.cx)));
+    _mm256_add_ps(
+      _mm256_div_ps(_mm256_mul_ps(_mm256_set1_ps(t.fx), camera[0]), camera[2]),
+      _mm256_set1_ps(t.cx)));
   const __m256i row = to_index(
-    _mm256_add_ps(_mm256_div_ps(_mm256_mul_ps(_mm256_set1_ps(t.fy), camera[1]), camera[2]), _mm256_set1_ps(t.cy)));
+    _mm256_add_ps(
+      _mm256_div_ps(_mm256_mul_ps(_mm256_set1_ps(t.fy), camera[1]), camera[2]),
+      _mm256_set1_ps(t.cy)));
   // Signed comparisons: indices beyond int32 are negative, the bounds are clamped below 2^31.
-  const __m256i width = _mm256_set1_epi32(static_cast<std::int32_t>(std::min<std::uint32_t>(t.width, INT32_MAX)));
-  const __m256i height = _mm256_set1_epi32(static_cast<std::int32_t>(std::min<std::uint32_t>(t.height, INT32_MAX)));
+  const __m256i width =
+    _mm256_set1_epi32(static_cast<std::int32_t>(std::min<std::uint32_t>(t.width, INT32_MAX)));
+  const __m256i height =
+    _mm256_set1_epi32(static_cast<std::int32_t>(std::min<std::uint32_t>(t.height, INT32_MAX)));
   const __m256i minus_one = _mm256_set1_epi32(-1);
   const __m256i inside = _mm256_and_si256(
     _mm256_and_si256(_mm256_cmpgt_epi32(column, minus_one), _mm256_cmpgt_epi32(width, column)),
@@ -78,7 +86,8 @@ TAVRINOX_AVX2_INLINE void render_eight(const EightPoints & p, const RenderConsta
     const __m256i words = _mm256_mask_i32gather_epi32(
       _mm256_setzero_si256(), reinterpret_cast<const int *>(t.hole_words), word_index, writes, 4);
     const __m256i bits = _mm256_and_si256(
-      _mm256_srlv_epi32(words, _mm256_and_si256(column, _mm256_set1_epi32(31))), _mm256_set1_epi32(1));
+      _mm256_srlv_epi32(words, _mm256_and_si256(column, _mm256_set1_epi32(31))), _mm256_set1_epi32(
+        1));
     writes = _mm256_and_si256(writes, _mm256_cmpeq_epi32(bits, _mm256_set1_epi32(1)));
   }
   unsigned lanes = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(writes)));
@@ -94,7 +103,8 @@ TAVRINOX_AVX2_INLINE void render_eight(const EightPoints & p, const RenderConsta
     const int k = __builtin_ctz(lanes);
     const std::uint16_t millimetres_k = static_cast<std::uint16_t>(values[k]);
     std::memcpy(
-      t.pixels + static_cast<std::size_t>(rows[k]) * t.step + 2 * static_cast<std::size_t>(columns[k]),
+      t.pixels + static_cast<std::size_t>(rows[k]) * t.step + 2 *
+      static_cast<std::size_t>(columns[k]),
       &millimetres_k, 2);
   }
 }
@@ -102,7 +112,8 @@ TAVRINOX_AVX2_INLINE void render_eight(const EightPoints & p, const RenderConsta
 }  // namespace
 
 TAVRINOX_AVX2 std::size_t encode_row_avx2(
-  const RowSource & row, std::uint8_t * first_record, const RenderConstants * target, RowPoints & points)
+  const RowSource & row, std::uint8_t * first_record, const RenderConstants * target,
+  RowPoints & points)
 {
   std::uint8_t * record = first_record;
   // The same IEEE operations in the same order as the scalar pixels and as
@@ -121,22 +132,37 @@ TAVRINOX_AVX2 std::size_t encode_row_avx2(
   __m256i column = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
   std::uint32_t j = 0;
   for (; j + 8 <= row.width; j += 8) {
-    const __m256i d =
-      _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(row.pixels + 2 * std::size_t{j})));
+    const auto * eight_pixels = reinterpret_cast<const __m128i *>(row.pixels + 2 * std::size_t{j});
+    const __m256i d = _mm256_cvtepu16_epi32(_mm_loadu_si128(eight_pixels));
     // The metres of MillimetreTable: d * 0.001 in double rounds to the same float as d / 1000.
     const __m256 z = _mm256_set_m128(
-      _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(d, 1)), per_millimetre)),
-      _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(d)), per_millimetre)));
-    const __m256 x = _mm256_div_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_cvtepi32_ps(column), cx), z), fx);
+      _mm256_cvtpd_ps(
+        _mm256_mul_pd(
+          _mm256_cvtepi32_pd(_mm256_extracti128_si256(d, 1)),
+          per_millimetre)),
+      _mm256_cvtpd_ps(
+        _mm256_mul_pd(
+          _mm256_cvtepi32_pd(_mm256_castsi256_si128(d)),
+          per_millimetre)));
+    const __m256 x = _mm256_div_ps(
+      _mm256_mul_ps(
+        _mm256_sub_ps(
+          _mm256_cvtepi32_ps(
+            column), cx), z), fx);
     const __m256 y = _mm256_div_ps(_mm256_mul_ps(offset, z), fy);
     column = _mm256_add_epi32(column, _mm256_set1_epi32(8));
     __m256 out[4];
     for (int r = 0; r < 4; ++r) {
       out[r] = _mm256_add_ps(
         _mm256_mul_ps(x, matrix[r][0]),
-        _mm256_add_ps(_mm256_mul_ps(y, matrix[r][1]), _mm256_add_ps(_mm256_mul_ps(z, matrix[r][2]), matrix[r][3])));
+        _mm256_add_ps(
+          _mm256_mul_ps(y, matrix[r][1]),
+          _mm256_add_ps(_mm256_mul_ps(z, matrix[r][2]), matrix[r][3])));
     }
-    const __m256i measured = _mm256_xor_si256(_mm256_cmpeq_epi32(d, _mm256_setzero_si256()), _mm256_set1_epi32(-1));
+    const __m256i measured = _mm256_xor_si256(
+      _mm256_cmpeq_epi32(
+        d,
+        _mm256_setzero_si256()), _mm256_set1_epi32(-1));
     if (target != nullptr) {
       _mm256_store_ps(points.x + j, out[0]);
       _mm256_store_ps(points.y + j, out[1]);
@@ -153,7 +179,8 @@ TAVRINOX_AVX2 std::size_t encode_row_avx2(
       _mm256_shuffle_ps(xy_low, zw_low, _MM_SHUFFLE(3, 2, 3, 2)),
       _mm256_shuffle_ps(xy_high, zw_high, _MM_SHUFFLE(1, 0, 1, 0)),
       _mm256_shuffle_ps(xy_high, zw_high, _MM_SHUFFLE(3, 2, 3, 2))};
-    const unsigned stored = static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(measured)));
+    const unsigned stored =
+      static_cast<unsigned>(_mm256_movemask_ps(_mm256_castsi256_ps(measured)));
     // Every record is stored, but the cursor only moves past measured pixels.
     for (int k = 0; k < 4; ++k) {
       _mm_storeu_ps(reinterpret_cast<float *>(record), _mm256_castps256_ps128(pairs[k]));
@@ -164,7 +191,8 @@ TAVRINOX_AVX2 std::size_t encode_row_avx2(
       record += kPointRecordBytes * ((stored >> (k + 4)) & 1u);
     }
   }
-  const std::size_t vector_count = static_cast<std::size_t>(record - first_record) / kPointRecordBytes;
+  const std::size_t vector_count = static_cast<std::size_t>(record - first_record) /
+    kPointRecordBytes;
   if (target == nullptr) {
     return vector_count + encode_pixels_scalar(row, j, record, nullptr);
   }

@@ -1,6 +1,5 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #include "row_kernels.hpp"
-
 #include "tavrinox_camera_convertor/hole_mask.hpp"
 #include "tavrinox_camera_convertor/point_transform.hpp"
 
@@ -42,7 +41,9 @@ std::size_t encode_pixels_scalar(
       continue;
     }
     const float z = row.metres[d];
-    transform.apply(back_project_coordinate(j, k.cx, z, k.fx), row.row_offset * z / k.fy, z, record);
+    transform.apply(
+      back_project_coordinate(j, k.cx, z, k.fx), row.row_offset * z / k.fy, z,
+      record);
     if (target != nullptr) {
       float point[3];
       std::memcpy(point, record, sizeof point);

@@ -28,10 +28,20 @@ inline void render_four(__m128 x, __m128 y, __m128 z, int valid, const RenderCon
   }
   const __m128 depth = _mm_mul_ps(camera[2], _mm_set1_ps(1000.0f));
   const __m128 depth_fits =
-    _mm_and_ps(_mm_cmpgt_ps(camera[2], _mm_setzero_ps()), _mm_cmplt_ps(depth, _mm_set1_ps(65536.0f)));
+    _mm_and_ps(
+    _mm_cmpgt_ps(camera[2], _mm_setzero_ps()),
+    _mm_cmplt_ps(depth, _mm_set1_ps(65536.0f)));
   const __m128i millimetres = _mm_cvttps_epi32(_mm_and_ps(depth_fits, depth));
-  const __m128 u = _mm_add_ps(_mm_div_ps(_mm_mul_ps(_mm_set1_ps(t.fx), camera[0]), camera[2]), _mm_set1_ps(t.cx));
-  const __m128 v = _mm_add_ps(_mm_div_ps(_mm_mul_ps(_mm_set1_ps(t.fy), camera[1]), camera[2]), _mm_set1_ps(t.cy));
+  const __m128 u = _mm_add_ps(
+    _mm_div_ps(
+      _mm_mul_ps(
+        _mm_set1_ps(
+          t.fx), camera[0]), camera[2]), _mm_set1_ps(t.cx));
+  const __m128 v = _mm_add_ps(
+    _mm_div_ps(
+      _mm_mul_ps(
+        _mm_set1_ps(
+          t.fy), camera[1]), camera[2]), _mm_set1_ps(t.cy));
   // Truncation toward zero with NaN as 0, like saturating_trunc_to_int32 wherever the answer can
   // be inside an image: values beyond int32 give the processor's INT32_MIN, outside any image as
   // the saturated bound would be.
@@ -39,17 +49,21 @@ inline void render_four(__m128 x, __m128 y, __m128 z, int valid, const RenderCon
   const __m128 coordinates[2] = {u, v};
   for (int i = 0; i < 2; ++i) {
     index[i] = _mm_andnot_si128(
-      _mm_castps_si128(_mm_cmpunord_ps(coordinates[i], coordinates[i])), _mm_cvttps_epi32(coordinates[i]));
+      _mm_castps_si128(_mm_cmpunord_ps(coordinates[i], coordinates[i])),
+      _mm_cvttps_epi32(coordinates[i]));
   }
   // Signed comparisons: indices beyond int32 are negative, the bounds are clamped below 2^31.
-  const __m128i width = _mm_set1_epi32(static_cast<std::int32_t>(std::min<std::uint32_t>(t.width, INT32_MAX)));
-  const __m128i height = _mm_set1_epi32(static_cast<std::int32_t>(std::min<std::uint32_t>(t.height, INT32_MAX)));
+  const __m128i width =
+    _mm_set1_epi32(static_cast<std::int32_t>(std::min<std::uint32_t>(t.width, INT32_MAX)));
+  const __m128i height =
+    _mm_set1_epi32(static_cast<std::int32_t>(std::min<std::uint32_t>(t.height, INT32_MAX)));
   const __m128i minus_one = _mm_set1_epi32(-1);
   const __m128i inside = _mm_and_si128(
     _mm_and_si128(_mm_cmpgt_epi32(index[0], minus_one), _mm_cmplt_epi32(index[0], width)),
     _mm_and_si128(_mm_cmpgt_epi32(index[1], minus_one), _mm_cmplt_epi32(index[1], height)));
   const __m128i writes = _mm_andnot_si128(
-    _mm_cmpeq_epi32(millimetres, _mm_setzero_si128()), _mm_and_si128(inside, _mm_castps_si128(depth_fits)));
+    _mm_cmpeq_epi32(millimetres, _mm_setzero_si128()),
+    _mm_and_si128(inside, _mm_castps_si128(depth_fits)));
   int lanes = _mm_movemask_ps(_mm_castsi128_ps(writes)) & valid;
   if (lanes == 0) {
     return;
@@ -76,7 +90,8 @@ inline void render_four(__m128 x, __m128 y, __m128 z, int valid, const RenderCon
 }  // namespace
 
 std::size_t encode_row_sse2(
-  const RowSource & row, std::uint8_t * first_record, const RenderConstants * target, RowPoints & points)
+  const RowSource & row, std::uint8_t * first_record, const RenderConstants * target,
+  RowPoints & points)
 {
   std::uint8_t * record = first_record;
   // The same IEEE operations in the same order as the scalar pixels and as
@@ -95,9 +110,11 @@ std::size_t encode_row_sse2(
   std::uint32_t j = 0;
   for (; j + 4 <= row.width; j += 4) {
     const std::uint16_t d[4] = {
-      DepthPixels::at(row.pixels, j), DepthPixels::at(row.pixels, j + 1), DepthPixels::at(row.pixels, j + 2),
+      DepthPixels::at(row.pixels, j), DepthPixels::at(row.pixels, j + 1), DepthPixels::at(
+        row.pixels, j + 2),
       DepthPixels::at(row.pixels, j + 3)};
-    const __m128 z = _mm_setr_ps(row.metres[d[0]], row.metres[d[1]], row.metres[d[2]], row.metres[d[3]]);
+    const __m128 z =
+      _mm_setr_ps(row.metres[d[0]], row.metres[d[1]], row.metres[d[2]], row.metres[d[3]]);
     const __m128 x = _mm_div_ps(_mm_mul_ps(_mm_sub_ps(_mm_cvtepi32_ps(column), cx), z), fx);
     const __m128 y = _mm_div_ps(_mm_mul_ps(offset, z), fy);
     column = _mm_add_epi32(column, _mm_set1_epi32(4));
@@ -105,7 +122,9 @@ std::size_t encode_row_sse2(
     for (int r = 0; r < 4; ++r) {
       out[r] = _mm_add_ps(
         _mm_mul_ps(x, matrix[r][0]),
-        _mm_add_ps(_mm_mul_ps(y, matrix[r][1]), _mm_add_ps(_mm_mul_ps(z, matrix[r][2]), matrix[r][3])));
+        _mm_add_ps(
+          _mm_mul_ps(y, matrix[r][1]),
+          _mm_add_ps(_mm_mul_ps(z, matrix[r][2]), matrix[r][3])));
     }
     if (target != nullptr) {
       _mm_store_ps(points.x + j, out[0]);
@@ -120,7 +139,8 @@ std::size_t encode_row_sse2(
       record += kPointRecordBytes * (d[k] != 0);
     }
   }
-  const std::size_t vector_count = static_cast<std::size_t>(record - first_record) / kPointRecordBytes;
+  const std::size_t vector_count = static_cast<std::size_t>(record - first_record) /
+    kPointRecordBytes;
   if (target == nullptr) {
     return vector_count + encode_pixels_scalar(row, j, record, nullptr);
   }
@@ -129,7 +149,9 @@ std::size_t encode_row_sse2(
   for (std::uint32_t k = 0; k < j; k += 4) {
     const int valid = static_cast<int>(points.measured[k / 4]);
     if (valid != 0) {
-      render_four(_mm_load_ps(points.x + k), _mm_load_ps(points.y + k), _mm_load_ps(points.z + k), valid, *target);
+      render_four(
+        _mm_load_ps(points.x + k), _mm_load_ps(points.y + k), _mm_load_ps(
+          points.z + k), valid, *target);
     }
   }
   return vector_count + encode_pixels_scalar(row, j, record, target);

@@ -48,7 +48,8 @@ struct RowPoints
   float * x;
   float * y;
   float * z;
-  std::uint32_t * measured;  ///< which pixels have depth: a lane mask per pixel, or a bit per pixel of a group
+  /// which pixels have depth: a lane mask per pixel, or a bit per pixel of a group
+  std::uint32_t * measured;
 };
 
 /// Records a vector loop may store beyond a row's last record; the caller leaves room for them.
@@ -80,13 +81,16 @@ inline void render_point(float x, float y, float z, const RenderConstants & t)
   }
   if (t.hole_words != nullptr) {
     const std::uint32_t word =
-      t.hole_words[static_cast<std::size_t>(row) * t.hole_words_per_row + static_cast<std::uint32_t>(column) / 32];
+      t.hole_words[static_cast<std::size_t>(row) * t.hole_words_per_row +
+        static_cast<std::uint32_t>(column) / 32];
     if (((word >> (column % 32)) & 1u) == 0) {
       return;
     }
   }
   const std::uint16_t millimetres = static_cast<std::uint16_t>(static_cast<std::int32_t>(depth));
-  std::memcpy(t.pixels + static_cast<std::size_t>(row) * t.step + 2 * static_cast<std::size_t>(column), &millimetres, 2);
+  std::memcpy(
+    t.pixels + static_cast<std::size_t>(row) * t.step + 2 *
+    static_cast<std::size_t>(column), &millimetres, 2);
 }
 
 /**
@@ -94,18 +98,23 @@ inline void render_point(float x, float y, float z, const RenderConstants & t)
  *        each point when `target` is given; returns how many records it wrote.
  */
 std::size_t encode_pixels_scalar(
-  const RowSource & row, std::uint32_t first, std::uint8_t * record, const RenderConstants * target);
+  const RowSource & row, std::uint32_t first, std::uint8_t * record,
+  const RenderConstants * target);
 
-/// @brief Encodes a whole row into records from `first_record` on; returns how many. One pixel at a time.
+/// @brief Encodes a whole row into records from `first_record` on; returns how many. One pixel at a
+/// time.
 std::size_t encode_row_scalar(
-  const RowSource & row, std::uint8_t * first_record, const RenderConstants * target, RowPoints & points);
+  const RowSource & row, std::uint8_t * first_record, const RenderConstants * target,
+  RowPoints & points);
 
 /// @brief encode_row_scalar, four pixels at a time (x86-64 only).
 std::size_t encode_row_sse2(
-  const RowSource & row, std::uint8_t * first_record, const RenderConstants * target, RowPoints & points);
+  const RowSource & row, std::uint8_t * first_record, const RenderConstants * target,
+  RowPoints & points);
 
 /// @brief encode_row_scalar, eight pixels at a time (x86-64 processors with AVX2 only).
 std::size_t encode_row_avx2(
-  const RowSource & row, std::uint8_t * first_record, const RenderConstants * target, RowPoints & points);
+  const RowSource & row, std::uint8_t * first_record, const RenderConstants * target,
+  RowPoints & points);
 
 }  // namespace tavrinox_camera_convertor::detail

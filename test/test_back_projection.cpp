@@ -1,6 +1,5 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #include <gtest/gtest.h>
-
 #include <pcl/common/transforms.h>
 
 #include <random>
@@ -20,7 +19,8 @@ namespace
 {
 
 pcl::PointCloud<pcl::PointXYZ>::Ptr cloud_of(
-  std::uint32_t width, std::uint32_t height, const std::vector<std::uint16_t> & mm, const CameraIntrinsics & k)
+  std::uint32_t width, std::uint32_t height, const std::vector<std::uint16_t> & mm,
+  const CameraIntrinsics & k)
 {
   const ImageMessage image = test::make_depth_image(width, height, mm);
   return depth_to_cloud(view_of(image), k);
@@ -40,7 +40,9 @@ TEST(DepthToCloud, TwoByTwoExampleGivesTwoPointsInRowMajorOrder)
 TEST(DepthToCloud, EmptyAndAllZeroImagesGiveZeroByZeroClouds)
 {
   const CameraIntrinsics k{500.0f, 500.0f, 1.0f, 1.0f};
-  for (const auto & cloud : {cloud_of(0, 3, {}, k), cloud_of(3, 0, {}, k), cloud_of(2, 2, {0, 0, 0, 0}, k)}) {
+  for (const auto & cloud :
+    {cloud_of(0, 3, {}, k), cloud_of(3, 0, {}, k), cloud_of(2, 2, {0, 0, 0, 0}, k)})
+  {
     EXPECT_EQ(cloud->size(), 0u);
     EXPECT_EQ(cloud->width, 0u);
     EXPECT_EQ(cloud->height, 0u);
@@ -81,7 +83,9 @@ TEST(ArmCloud, FusedPassEqualsBackProjectionThenPclTransformThenEncoding)
     value = hole(random) ? 0 : static_cast<std::uint16_t>(depth(random));
   }
   const CameraIntrinsics k{523.7f, 519.1f, 30.3f, 17.9f};
-  const ExtrinsicTransform e = make_extrinsic_transform({-12.5f, 73.0f, 179.0f}, {-0.31f, 0.62f, 2.12f});
+  const ExtrinsicTransform e = make_extrinsic_transform(
+    {-12.5f, 73.0f, 179.0f}, {-0.31f, 0.62f,
+      2.12f});
   const ImageMessage image = test::make_depth_image(width, height, mm);
 
   pcl::PointCloud<pcl::PointXYZ> arm;
@@ -103,7 +107,9 @@ TEST(ArmCloud, AllZeroImageGivesAnEmptyCloudAndRendersNothingWithEveryInstructio
   const ImageMessage image = test::make_depth_image(9, 5, std::vector<std::uint16_t>(45, 0));
   const CameraIntrinsics k{5.0f, 5.0f, 4.0f, 2.0f};
   const ExtrinsicTransform near = make_extrinsic_transform({0, 0, 0}, {0.0f, 0.0f, 0.5f});
-  for (const InstructionSet set : {InstructionSet::scalar, InstructionSet::sse2, InstructionSet::avx2}) {
+  for (const InstructionSet set :
+    {InstructionSet::scalar, InstructionSet::sse2, InstructionSet::avx2})
+  {
     if (!is_supported(set)) {
       continue;
     }
@@ -113,7 +119,10 @@ TEST(ArmCloud, AllZeroImageGivesAnEmptyCloudAndRendersNothingWithEveryInstructio
     const Eigen::Matrix4f identity = Eigen::Matrix4f::Identity();
     const DepthRenderTarget target{identity, k, rendered};
     pcl::PCLPointCloud2 cloud;
-    ArmCloudWriter(set).write(DepthPixels(view_of(image), "camera 1", scratch), k, near, cloud, &target);
+    ArmCloudWriter(set).write(
+      DepthPixels(
+        view_of(
+          image), "camera 1", scratch), k, near, cloud, &target);
     EXPECT_EQ(cloud.width, 0u) << to_string(set);
     EXPECT_TRUE(cloud.data.empty()) << to_string(set);
     // Unmeasured pixels would land half a metre ahead, in view: none may be drawn.

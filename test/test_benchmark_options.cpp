@@ -48,7 +48,8 @@ TEST(BenchmarkOptions, RunsAreAWholeNumberWithinTheBounds)
 
 TEST(BenchmarkOptions, FilesConfigurationAndLoopsAreTakenAsGiven)
 {
-  const Parsed parsed = parse({"--config", "c.yaml", "--depth1", "a.png", "--depth2", "b.png",
+  const Parsed parsed = parse(
+    {"--config", "c.yaml", "--depth1", "a.png", "--depth2", "b.png",
       "--rgb1", "c.png", "--instruction-set", "scalar", "--case", "own_frame"});
   ASSERT_EQ(parsed.error, "");
   EXPECT_EQ(parsed.options.config, "c.yaml");
@@ -56,9 +57,11 @@ TEST(BenchmarkOptions, FilesConfigurationAndLoopsAreTakenAsGiven)
   EXPECT_EQ(parsed.options.instruction_set, InstructionSet::scalar);
   EXPECT_EQ(parsed.options.only_case, "own_frame");
   EXPECT_EQ(parse({}).options.config, "package.yaml");
-  EXPECT_EQ(parse({"--depth1", "a.png"}).error,
+  EXPECT_EQ(
+    parse({"--depth1", "a.png"}).error,
     "own frames need all of --depth1, --depth2 and --rgb1");
-  EXPECT_EQ(parse({"--instruction-set", "neon"}).error,
+  EXPECT_EQ(
+    parse({"--instruction-set", "neon"}).error,
     "unknown instruction set neon (scalar, sse2 or avx2)");
   EXPECT_EQ(parse({"--runs"}).error, "option --runs needs a value");
 }
@@ -72,7 +75,8 @@ TEST(BenchmarkOptions, ACaseThatDoesNotExistIsNamedWithTheOnesThatDo)
     require_known_case("640x480", cases);
     ADD_FAILURE() << "an unknown case ran nothing and passed";
   } catch (const std::runtime_error & error) {
-    EXPECT_STREQ(error.what(),
+    EXPECT_STREQ(
+      error.what(),
       "--case 640x480: no such case; there are 640x480_full, 640x480_holes");
   }
 }

@@ -163,20 +163,24 @@ TEST(CameraConfig, ScalarWhereAMappingOrSequenceBelongsIsABadSubscript)
     kComplete, "camera_extrinsic_1:\n  Rxyz: [0, 0, 0]\n  Txyz: [0.1, 0.2, 0.3]\n",
     "camera_extrinsic_1: 5\n");
   Loaded loaded = load_failing<YAML::BadSubscript>(scalar_section);
-  EXPECT_EQ(loaded.error,
+  EXPECT_EQ(
+    loaded.error,
     "yaml-cpp: error at line 1, column 21: operator[] call on a scalar (key: \"Rxyz\") "
     "(key camera_extrinsic_1.Rxyz[0])");
   EXPECT_EQ(loaded.printed, "");
 
   loaded = load_failing<YAML::BadSubscript>(with(kComplete, "Rxyz: [0, 0, 0]", "Rxyz: 5"));
-  EXPECT_EQ(loaded.error,
+  EXPECT_EQ(
+    loaded.error,
     "yaml-cpp: error at line 2, column 9: operator[] call on a scalar (key: \"0\") "
     "(key camera_extrinsic_1.Rxyz[0])");
 
-  loaded = load_failing<YAML::BadSubscript>(with(
+  loaded = load_failing<YAML::BadSubscript>(
+    with(
       kComplete, "camera_intrinsic_1:\n  fx: 600.5\n  fy: 601\n  cx: 320\n  cy: 240\n",
       "camera_intrinsic_1: 525.0\n"));
-  EXPECT_EQ(loaded.error,
+  EXPECT_EQ(
+    loaded.error,
     "yaml-cpp: error at line 7, column 21: operator[] call on a scalar (key: \"fx\") "
     "(key camera_intrinsic_1.fx)");
 }

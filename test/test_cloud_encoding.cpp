@@ -1,6 +1,5 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #include <gtest/gtest.h>
-
 #include <pcl/conversions.h>
 
 #include <vector>
@@ -37,8 +36,10 @@ TEST(CloudEncoding, OnePointGivesItsSixteenLittleEndianBytes)
   EXPECT_EQ(message.height, 1u);
   EXPECT_EQ(message.row_step, 16u);
   EXPECT_FALSE(message.is_bigendian);
-  EXPECT_EQ(message.data, (std::vector<std::uint8_t>{
-    0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x00, 0x40, 0x00, 0x00, 0x40, 0x40, 0x00, 0x00, 0x80, 0x3F}));
+  EXPECT_EQ(
+    message.data, (std::vector<std::uint8_t>{
+        0x00, 0x00, 0x80, 0x3F, 0x00, 0x00, 0x00, 0x40, 0x00, 0x00, 0x40, 0x40, 0x00, 0x00, 0x80,
+        0x3F}));
 }
 
 TEST(CloudEncoding, EmptyCloudIsOneRowOfNothing)

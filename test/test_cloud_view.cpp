@@ -1,14 +1,14 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #include <gtest/gtest.h>
 
-#include <opencv2/imgproc.hpp>
-
 #include <array>
 #include <cmath>
 #include <limits>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include <opencv2/imgproc.hpp>
 
 #include "cloud_view.hpp"
 #include "run_summary.hpp"
@@ -35,8 +35,10 @@ pcl::PointCloud<pcl::PointXYZ> table_square(const Eigen::Vector3f & offset)
   pcl::PointCloud<pcl::PointXYZ> points;
   for (int i = 0; i <= 160; ++i) {
     for (int j = 0; j <= 160; ++j) {
-      points.push_back(pcl::PointXYZ(0.4f + 0.0025f * i + offset.x(),
-        -0.2f + 0.0025f * j + offset.y(), offset.z()));
+      points.push_back(
+        pcl::PointXYZ(
+          0.4f + 0.0025f * i + offset.x(),
+          -0.2f + 0.0025f * j + offset.y(), offset.z()));
     }
   }
   return points;
@@ -166,10 +168,14 @@ TEST(CloudView, EmptyCloudsGiveAnEmptyGridAndTheCameras)
 TEST(CloudView, APanelTooSmallForTheMarginsIsRefused)
 {
   const pcl::PCLPointCloud2 cloud = encoded_square(Eigen::Vector3f::Zero());
-  EXPECT_THROW(draw_cloud_view(cloud, cloud, kCameras, kTopView,
-    cv::Size(kLeastCloudViewWidth - 1, 300)), std::invalid_argument);
-  EXPECT_THROW(draw_cloud_view(cloud, cloud, kCameras, kTopView,
-    cv::Size(300, kLeastCloudViewHeight - 1)), std::invalid_argument);
+  EXPECT_THROW(
+    draw_cloud_view(
+      cloud, cloud, kCameras, kTopView,
+      cv::Size(kLeastCloudViewWidth - 1, 300)), std::invalid_argument);
+  EXPECT_THROW(
+    draw_cloud_view(
+      cloud, cloud, kCameras, kTopView,
+      cv::Size(300, kLeastCloudViewHeight - 1)), std::invalid_argument);
   const cv::Size least(kLeastCloudViewWidth, kLeastCloudViewHeight);
   EXPECT_EQ(draw_cloud_view(cloud, cloud, kCameras, kTopView, least).image.size(), least);
 }
@@ -221,7 +227,8 @@ TEST(ViewFraming, AFewFarPointsDoNotShrinkTheScene)
   const pcl::PCLPointCloud2 far = square_with({{500.0f, 500.0f, 500.0f}}, 200);
   for (const ViewAxes & axes : {kTopView, kSideView}) {
     // The percentiles move by a few of the square's 2.5 mm rows at most.
-    expect_same_window(frame_view(far, far, kCameras, axes),
+    expect_same_window(
+      frame_view(far, far, kCameras, axes),
       frame_view(clean, clean, kCameras, axes), 0.01);
     const CloudView view = draw_cloud_view(far, far, kCameras, axes, kPanel);
     EXPECT_EQ(view.coverage.outside[0], 200u);
@@ -237,7 +244,8 @@ TEST(ViewFraming, ACameraFarAwayIsMarkedAtTheEdgeAndLeavesTheWindowAlone)
     const std::array<Eigen::Vector3f, 2> cameras = {
       kCameras[0], Eigen::Vector3f(0.2f, 0.6f, far)};
     const std::array<Eigen::Vector3f, 2> camera_1_twice = {kCameras[0], kCameras[0]};
-    expect_same_window(frame_view(cloud, cloud, cameras, kSideView),
+    expect_same_window(
+      frame_view(cloud, cloud, cameras, kSideView),
       frame_view(cloud, cloud, camera_1_twice, kSideView), 0.0);
     const CloudView side = draw_cloud_view(cloud, cloud, cameras, kSideView, kPanel);
     EXPECT_TRUE(side.coverage.camera_inside[0]);
@@ -259,7 +267,8 @@ TEST(ViewFraming, TheSummaryNamesWhatTheViewsLeftOut)
 
   views.side_view.outside = {0, 3000};
   views.side_view.camera_inside[1] = false;
-  EXPECT_EQ(outside_views_line(views),
+  EXPECT_EQ(
+    outside_views_line(views),
     "left out of the cloud views (framed on the 1st to 99th percentile of each cloud): "
     "side view 3000 of 4000 points (75.00 %: camera 1 0, camera 2 3000); "
     "camera 2's position (side view)");

@@ -81,9 +81,17 @@ TEST(CompletionStatistics, NoHolesMeansNothingToScore)
 TEST(CompletionStatistics, RejectsImagesOfAnotherSizeOrType)
 {
   const cv::Mat1w measured = depth(2, {0, 0, 0, 0});
-  EXPECT_THROW(measure_completion(measured, depth(1, {0, 0, 0, 0}), cv::Mat()), std::invalid_argument);
-  EXPECT_THROW(measure_completion(measured, measured, depth(1, {0, 0, 0, 0})), std::invalid_argument);
-  EXPECT_THROW(measure_completion(cv::Mat1b(2, 2, std::uint8_t{0}), measured, cv::Mat()), std::invalid_argument);
+  EXPECT_THROW(
+    measure_completion(
+      measured, depth(1, {0, 0, 0, 0}),
+      cv::Mat()), std::invalid_argument);
+  EXPECT_THROW(
+    measure_completion(measured, measured, depth(1, {0, 0, 0, 0})),
+    std::invalid_argument);
+  EXPECT_THROW(
+    measure_completion(
+      cv::Mat1b(2, 2, std::uint8_t{0}), measured,
+      cv::Mat()), std::invalid_argument);
 }
 
 }  // namespace

@@ -24,14 +24,16 @@ TEST(DefaultConfig, AnInstalledToolReadsTheInstalledConfiguration)
   const test::ScratchDirectory scratch;
   const fs::path prefix = scratch / "install";
   const fs::path tool = prefix / "lib" / "tavrinox_camera_convertor" / "tavrinox_offline_runner";
-  const fs::path installed = prefix / "share" / "tavrinox_camera_convertor" / "config" / "camera_config.yaml";
+  const fs::path installed = prefix / "share" / "tavrinox_camera_convertor" / "config" /
+    "camera_config.yaml";
   fs::create_directories(tool.parent_path());
   fs::create_directories(installed.parent_path());
   fs::copy_file(TAVRINOX_OFFLINE_RUNNER_PATH, tool);
   test::write_text(installed, kBrokenConfig);
 
   const test::RunResult run = test::run_tool(
-    tool.string(), {"--sample", "--size", "8x8", "--out", (scratch / "out").string()}, scratch.path());
+    tool.string(), {"--sample", "--size", "8x8", "--out", (scratch / "out").string()},
+    scratch.path());
   EXPECT_EQ(run.exit_status, 2) << run.err;
   EXPECT_NE(run.err.find(installed.string()), std::string::npos) << run.err;
 }

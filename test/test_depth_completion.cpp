@@ -1,7 +1,6 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
-#include <gtest/gtest.h>
-
 #include <Eigen/LU>
+#include <gtest/gtest.h>
 
 #include <limits>
 #include <vector>
@@ -22,7 +21,8 @@ const CameraIntrinsics kUnitFocal{1.0f, 1.0f, 0.0f, 0.0f};
 
 ImageMessage render(
   const std::vector<pcl::PointXYZ> & points, std::uint32_t width, std::uint32_t height,
-  const CameraIntrinsics & k = kUnitFocal, const ExtrinsicTransform & extrinsic = ExtrinsicTransform::Identity())
+  const CameraIntrinsics & k = kUnitFocal,
+  const ExtrinsicTransform & extrinsic = ExtrinsicTransform::Identity())
 {
   pcl::PointCloud<pcl::PointXYZ> cloud;
   for (const auto & p : points) {
@@ -41,7 +41,9 @@ TEST(SaturatingTrunc, TruncatesTowardZeroAndIsDefinedEverywhere)
   EXPECT_EQ(saturating_trunc_to_int32(639.99f), 639);
   EXPECT_EQ(saturating_trunc_to_int32(std::numeric_limits<float>::quiet_NaN()), 0);
   EXPECT_EQ(saturating_trunc_to_int32(3e9f), std::numeric_limits<std::int32_t>::max());
-  EXPECT_EQ(saturating_trunc_to_int32(-std::numeric_limits<float>::infinity()), std::numeric_limits<std::int32_t>::min());
+  EXPECT_EQ(
+    saturating_trunc_to_int32(-std::numeric_limits<float>::infinity()),
+    std::numeric_limits<std::int32_t>::min());
 }
 
 TEST(ProjectCloudToDepth, ColumnsTruncateTowardZero)
@@ -63,7 +65,8 @@ TEST(ProjectCloudToDepth, DepthTruncatesAndTheLaterPointWins)
 
 TEST(ProjectCloudToDepth, IdentityExtrinsicCentrePointLandsAtThePrincipalPoint)
 {
-  const ImageMessage image = render({{0.0f, 0.0f, 2.0f}}, 640, 480, {525.0f, 525.0f, 320.0f, 240.0f});
+  const ImageMessage image =
+    render({{0.0f, 0.0f, 2.0f}}, 640, 480, {525.0f, 525.0f, 320.0f, 240.0f});
   EXPECT_EQ(depth_at(image, 240, 320), 2000);
   EXPECT_EQ(image.encoding, "16UC1");
   EXPECT_EQ(image.step, 1280u);
@@ -89,13 +92,17 @@ TEST(ProjectCloudToDepth, PointsBehindTheCameraNeverEraseDepth)
   // The second point projects onto the same pixel from behind (-Z): it must be skipped.
   const ImageMessage image = render({{0.5f, 0.5f, 1.0f}, {-0.5f, -0.5f, -1.0f}}, 2, 2);
   EXPECT_EQ(depth_at(image, 0, 0), 1000);
-  const ImageMessage on_plane = render({{0.0f, 0.0f, 1.0f}, {0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0004f}}, 1, 1);
+  const ImageMessage on_plane = render(
+    {{0.0f, 0.0f, 1.0f}, {0.0f, 0.0f, 0.0f}, {0.0f, 0.0f,
+        0.0004f}}, 1, 1);
   EXPECT_EQ(depth_at(on_plane, 0, 0), 1000);
 }
 
 TEST(ProjectCloudToDepth, DepthsBeyondSixteenBitsAreSkippedNotWrapped)
 {
-  const ImageMessage image = render({{0.0f, 0.0f, 1.0f}, {0.0f, 0.0f, 65.536f}, {0.0f, 0.0f, 70.0f}}, 1, 1);
+  const ImageMessage image = render(
+    {{0.0f, 0.0f, 1.0f}, {0.0f, 0.0f, 65.536f}, {0.0f, 0.0f,
+        70.0f}}, 1, 1);
   EXPECT_EQ(depth_at(image, 0, 0), 1000);
   const ImageMessage farthest = render({{0.0f, 0.0f, 65.5355f}}, 1, 1);
   EXPECT_EQ(depth_at(farthest, 0, 0), 65535);
@@ -106,7 +113,8 @@ TEST(ProjectCloudToDepth, NonFinitePointsWriteNothing)
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
   // NaN spreads into Z through the matrix product; an infinite X saturates outside the image.
-  const ImageMessage image = render({{nan, 1.0f, 1.0f}, {inf, 0.0f, 1.0f}, {0.0f, 0.0f, nan}}, 2, 2);
+  const ImageMessage image =
+    render({{nan, 1.0f, 1.0f}, {inf, 0.0f, 1.0f}, {0.0f, 0.0f, nan}}, 2, 2);
   EXPECT_EQ(image.data, std::vector<std::uint8_t>(8, 0));
 }
 

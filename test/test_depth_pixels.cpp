@@ -47,7 +47,8 @@ TEST(DepthPixels, PaddedRowsAreReadThroughTheStep)
   image.data.resize(16);
   std::memcpy(image.data.data(), rows, 16);
   std::vector<std::uint16_t> scratch;
-  EXPECT_EQ(read_all(DepthPixels(view_of(image), "camera 1", scratch)),
+  EXPECT_EQ(
+    read_all(DepthPixels(view_of(image), "camera 1", scratch)),
     (std::vector<std::uint16_t>{10, 20, 30, 40, 50, 60}));
 }
 
@@ -57,10 +58,13 @@ TEST(DepthPixels, ForeignByteOrderIsSwappedForBothSixteenBitEncodings)
     ImageMessage image = test::make_depth_image(2, 1, {});
     image.encoding = encoding;
     image.is_bigendian = host_is_bigendian() ? 0 : 1;
-    image.data = {0x03, 0xE8, 0x00, 0x01};  // 1000 and 1 most significant byte first, on a little-endian host
+    // 1000 and 1 most significant byte first, on a little-endian host
+    image.data = {0x03, 0xE8, 0x00, 0x01};
     std::vector<std::uint16_t> scratch;
     if (!host_is_bigendian()) {
-      EXPECT_EQ(read_all(DepthPixels(view_of(image), "camera 1", scratch)), (std::vector<std::uint16_t>{1000, 1}))
+      EXPECT_EQ(
+        read_all(DepthPixels(view_of(image), "camera 1", scratch)),
+        (std::vector<std::uint16_t>{1000, 1}))
         << encoding;
     }
   }
@@ -80,7 +84,8 @@ TEST(DepthPixels, MetresAreRoundedToMillimetresAndInvalidValuesBecomeZero)
   image.data.resize(image.step);
   std::memcpy(image.data.data(), metres.data(), image.step);
   std::vector<std::uint16_t> scratch;
-  EXPECT_EQ(read_all(DepthPixels(view_of(image), "camera 1", scratch)),
+  EXPECT_EQ(
+    read_all(DepthPixels(view_of(image), "camera 1", scratch)),
     (std::vector<std::uint16_t>{1234, 1235, 0, 0, 0, 0, 0, 65535, 0, 0}));
 }
 
@@ -88,21 +93,28 @@ TEST(DepthPixels, UnreadableImagesAreRejectedWithTheCameraAndTheReason)
 {
   ImageMessage image = test::make_depth_image(4, 3, std::vector<std::uint16_t>(12, 7));
   std::vector<std::uint16_t> scratch;
-  EXPECT_EQ(read_all(DepthPixels(view_of(image), "camera 1", scratch)), std::vector<std::uint16_t>(12, 7));
+  EXPECT_EQ(
+    read_all(DepthPixels(view_of(image), "camera 1", scratch)),
+    std::vector<std::uint16_t>(12, 7));
 
   ImageMessage wrong_encoding = image;
   wrong_encoding.encoding = "rgb8";
-  EXPECT_EQ(rejection(wrong_encoding),
+  EXPECT_EQ(
+    rejection(wrong_encoding),
     "camera 2 depth image: encoding \"rgb8\" is not supported "
     "(expected 16UC1 or mono16 in millimetres, or 32FC1 in metres)");
 
   ImageMessage short_data = image;
   short_data.data.pop_back();
-  EXPECT_EQ(rejection(short_data), "camera 2 depth image: data holds 23 bytes, fewer than step x height = 24");
+  EXPECT_EQ(
+    rejection(
+      short_data), "camera 2 depth image: data holds 23 bytes, fewer than step x height = 24");
 
   ImageMessage short_step = image;
   short_step.step = 6;
-  EXPECT_EQ(rejection(short_step), "camera 2 depth image: step 6 is shorter than a row of 4 pixels (8 bytes)");
+  EXPECT_EQ(
+    rejection(
+      short_step), "camera 2 depth image: step 6 is shorter than a row of 4 pixels (8 bytes)");
 
   // A step and height whose product overflows 32 bits must not pass the length check.
   ImageMessage huge = image;

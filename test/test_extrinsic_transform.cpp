@@ -1,12 +1,11 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
+#include <Eigen/LU>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <iomanip>
 #include <sstream>
 #include <string>
-
-#include <Eigen/LU>
 
 #include "tavrinox_camera_convertor/extrinsic_transform.hpp"
 #include "tavrinox_camera_convertor/point_transform.hpp"
@@ -58,9 +57,12 @@ TEST(ExtrinsicTransform, NinetyDegreesAboutZKeepsTheRoundedCosineAndWidensEveryF
     "          1 6.12323e-17           0         0.2\n"
     "         -0           0           1         0.3\n"
     "          0           0           0           1";
-  const ExtrinsicTransform identity = make_extrinsic_transform({0.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 0.0f});
+  const ExtrinsicTransform identity = make_extrinsic_transform(
+    {0.0f, 0.0f, 0.0f}, {0.0f, 0.0f,
+      0.0f});
   const std::string text = printed(e, identity);
-  EXPECT_EQ(text.substr(0, text.find("相机外参齐次变换矩阵camera_extrinsic_2_")),
+  EXPECT_EQ(
+    text.substr(0, text.find("相机外参齐次变换矩阵camera_extrinsic_2_")),
     "相机外参齐次变换矩阵camera_extrinsic_1: \n" + matrix + "\n");
 }
 
@@ -71,8 +73,12 @@ TEST(ExtrinsicTransform, EntriesAreRoundedFromDoublePrecisionOnce)
   const double a = rx * 3.141592653589793 / 180.0;
   const double b = ry * 3.141592653589793 / 180.0;
   const double g = rz * 3.141592653589793 / 180.0;
-  EXPECT_EQ(r(0, 1), static_cast<float>(std::sin(a) * std::sin(b) * std::cos(g) - std::cos(a) * std::sin(g)));
-  EXPECT_EQ(r(1, 2), static_cast<float>(std::cos(a) * std::sin(b) * std::sin(g) - std::sin(a) * std::cos(g)));
+  EXPECT_EQ(
+    r(0, 1),
+    static_cast<float>(std::sin(a) * std::sin(b) * std::cos(g) - std::cos(a) * std::sin(g)));
+  EXPECT_EQ(
+    r(1, 2),
+    static_cast<float>(std::cos(a) * std::sin(b) * std::sin(g) - std::sin(a) * std::cos(g)));
   EXPECT_EQ(r(2, 1), static_cast<float>(std::sin(a) * std::cos(b)));
   // Rz * Ry * Rx, so the matrix is orthonormal to float precision.
   EXPECT_TRUE((r * r.transpose()).isIdentity(1e-6f));
@@ -81,7 +87,8 @@ TEST(ExtrinsicTransform, EntriesAreRoundedFromDoublePrecisionOnce)
 
 TEST(ExtrinsicTransform, NinetyDegreesAboutYPutsMinusOneBelowAndTranslationUnchanged)
 {
-  const ExtrinsicTransform e = make_extrinsic_transform({0.0f, 90.0f, 0.0f}, {1250.0f, -0.5f, 3e-4f});
+  const ExtrinsicTransform e =
+    make_extrinsic_transform({0.0f, 90.0f, 0.0f}, {1250.0f, -0.5f, 3e-4f});
   EXPECT_EQ(e(2, 0), -1.0f);
   EXPECT_EQ(e(0, 3), 1250.0f);
   EXPECT_EQ(e(1, 3), -0.5f);
@@ -91,7 +98,8 @@ TEST(ExtrinsicTransform, NinetyDegreesAboutYPutsMinusOneBelowAndTranslationUncha
 
 TEST(ExtrinsicTransform, UnitXOfTheCameraLandsOnFirstColumnPlusTranslation)
 {
-  const ExtrinsicTransform e = make_extrinsic_transform({10.0f, -20.0f, 30.0f}, {0.4f, -0.1f, 0.9f});
+  const ExtrinsicTransform e =
+    make_extrinsic_transform({10.0f, -20.0f, 30.0f}, {0.4f, -0.1f, 0.9f});
   std::uint8_t record[16];
   PointTransform(e).apply(1.0f, 0.0f, 0.0f, record);
   float p[4];

@@ -18,7 +18,9 @@ namespace tavrinox_camera_convertor
 namespace
 {
 
-void expect_same_cloud(const pcl::PCLPointCloud2 & fast, const pcl::PCLPointCloud2 & literal, const char * name)
+void expect_same_cloud(
+  const pcl::PCLPointCloud2 & fast, const pcl::PCLPointCloud2 & literal,
+  const char * name)
 {
   EXPECT_EQ(fast.height, literal.height) << name;
   EXPECT_EQ(fast.width, literal.width) << name;
@@ -40,7 +42,9 @@ void expect_same_image(const ImageMessage & fast, const ImageMessage & literal, 
   EXPECT_TRUE(fast.data == literal.data) << name << ": pixels differ";
 }
 
-ImageMessage random_depth(std::mt19937 & random, std::uint32_t width, std::uint32_t height, double holes, int far_mm)
+ImageMessage random_depth(
+  std::mt19937 & random, std::uint32_t width, std::uint32_t height,
+  double holes, int far_mm)
 {
   std::uniform_int_distribution<int> depth(300, far_mm);
   std::bernoulli_distribution hole(holes);
@@ -61,21 +65,31 @@ TEST(FastPathEquivalence, RandomFramesMatchTheLiteralLibraryPathBitForBit)
     const std::uint32_t width = 16 + trial * 7, height = 12 + trial * 5;
     CameraConfig config;
     config.arm_frame_id = "arm";
-    config.intrinsics_1 = {focal(random), focal(random), width / 2.0f + offset(random), height / 2.0f - offset(random)};
+    config.intrinsics_1 =
+    {focal(random), focal(random), width / 2.0f + offset(random), height / 2.0f - offset(
+        random)};
     config.intrinsics_2 = {focal(random), focal(random), width / 2.0f, height / 2.0f};
     // Half the trials look at the same scene from nearby poses, so projections land inside.
     const bool nearby = trial % 2 == 0;
     config.extrinsic_1 = make_extrinsic_transform(
-      {angle(random), angle(random), angle(random)}, {offset(random), offset(random), offset(random)});
+      {angle(random), angle(random), angle(random)}, {offset(random), offset(random), offset(
+          random)});
     config.extrinsic_2 = nearby ?
       make_extrinsic_transform({0.5f, -0.7f, 1.1f}, {0.01f, 0.02f, -0.03f}) * config.extrinsic_1 :
-      make_extrinsic_transform({angle(random), angle(random), angle(random)}, {offset(random), offset(random), offset(random)});
+      make_extrinsic_transform(
+      {angle(random), angle(random), angle(random)}, {offset(
+          random), offset(random), offset(random)});
     // Some nearby trials give camera 1 no holes: camera 2's points land in view but fill nothing.
     const bool no_holes = trial % 4 == 2;
-    const ImageMessage depth_1 = random_depth(random, width, height, no_holes ? 0.0 : 0.3, trial % 3 == 0 ? 65535 : 4000);
+    const ImageMessage depth_1 = random_depth(
+      random, width, height, no_holes ? 0.0 : 0.3,
+      trial % 3 == 0 ? 65535 : 4000);
     // Such a frame follows one with holes through the same pipeline, whose mask must not linger.
-    const ImageMessage previous_depth_1 = no_holes ? random_depth(random, width, height, 0.3, 4000) : depth_1;
-    const ImageMessage depth_2 = random_depth(random, width + trial % 3, height - trial % 2, 0.1, 4000);
+    const ImageMessage previous_depth_1 =
+      no_holes ? random_depth(random, width, height, 0.3, 4000) : depth_1;
+    const ImageMessage depth_2 = random_depth(
+      random, width + trial % 3, height - trial % 2, 0.1,
+      4000);
     std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * height * 3);
     for (auto & byte : rgb) {
       byte = static_cast<std::uint8_t>(random());
@@ -84,7 +98,9 @@ TEST(FastPathEquivalence, RandomFramesMatchTheLiteralLibraryPathBitForBit)
 
     const literal::LiteralFrame expected =
       literal::run_literal_frame(config, view_of(depth_1), view_of(depth_2), view_of(rgb_1));
-    for (const InstructionSet set : {InstructionSet::scalar, InstructionSet::sse2, InstructionSet::avx2}) {
+    for (const InstructionSet set :
+      {InstructionSet::scalar, InstructionSet::sse2, InstructionSet::avx2})
+    {
       if (!is_supported(set)) {
         continue;
       }
@@ -96,7 +112,9 @@ TEST(FastPathEquivalence, RandomFramesMatchTheLiteralLibraryPathBitForBit)
         output = FrameProducts();
         KeepingOutput keeping(output);
         const ImageMessage & pass_depth_1 = pass == 0 ? previous_depth_1 : depth_1;
-        pipeline.process({view_of(pass_depth_1), view_of(depth_2)}, ImageViewColorConverter(view_of(rgb_1)), clock, keeping);
+        pipeline.process(
+          {view_of(pass_depth_1), view_of(depth_2)},
+          ImageViewColorConverter(view_of(rgb_1)), clock, keeping);
       }
       SCOPED_TRACE("trial " + std::to_string(trial) + ", " + to_string(set));
       expect_same_cloud(output.cam1_cloud.cloud, expected.cam1_cloud, "cam1_cloud");

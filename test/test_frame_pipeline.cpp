@@ -58,7 +58,8 @@ FrameProducts run(
 {
   FrameProducts products;
   KeepingOutput output(products, Keeping::copy, wanted);
-  pipeline.process({view_of(frame.depth_1), view_of(frame.depth_2)}, ImageViewColorConverter(view_of(frame.rgb_1)),
+  pipeline.process(
+    {view_of(frame.depth_1), view_of(frame.depth_2)}, ImageViewColorConverter(view_of(frame.rgb_1)),
     clock, output);
   return products;
 }
@@ -144,11 +145,13 @@ TEST(FramePipeline, FailedColourConversionStopsAfterTheDepthImageAndTheNextFrame
   KeepingOutput failed_output(failed);
   EXPECT_THROW(
     pipeline.process(
-      {view_of(frame.depth_1), view_of(frame.depth_2)}, test::FailingColorConverter(), clock, failed_output),
+      {view_of(frame.depth_1), view_of(frame.depth_2)}, test::FailingColorConverter(), clock,
+      failed_output),
     std::runtime_error);
   EXPECT_EQ(
     failed.published,
-    (std::vector<OutputKind>{OutputKind::cam1_cloud, OutputKind::cam2_cloud, OutputKind::depth_image}));
+    (std::vector<OutputKind>{OutputKind::cam1_cloud, OutputKind::cam2_cloud,
+      OutputKind::depth_image}));
 
   CountingClock fresh_clock;
   const FrameProducts next = run(pipeline, frame, fresh_clock);
@@ -189,8 +192,10 @@ TEST(FramePipeline, UnreadableDepthRejectsTheWholeFrameBeforeAnyOutput)
     FrameProducts products;
     KeepingOutput output(products);
     EXPECT_THROW(
-      pipeline.process({view_of(frame.depth_1), view_of(frame.depth_2)}, ImageViewColorConverter(view_of(frame.rgb_1)),
-      clock, output),
+      pipeline.process(
+        {view_of(frame.depth_1), view_of(frame.depth_2)},
+        ImageViewColorConverter(view_of(frame.rgb_1)),
+        clock, output),
       FrameError);
     EXPECT_TRUE(products.published.empty());
   }

@@ -33,27 +33,34 @@ std::vector<InstructionSet> vector_sets()
 }
 
 FrameProducts run_frame(
-  const CameraConfig & config, InstructionSet set, const ImageMessage & depth_1, const ImageMessage & depth_2)
+  const CameraConfig & config, InstructionSet set, const ImageMessage & depth_1,
+  const ImageMessage & depth_2)
 {
   const ImageMessage rgb = test::make_color_image(
-    depth_1.width, depth_1.height, "rgb8", std::vector<std::uint8_t>(std::size_t{3} * depth_1.width * depth_1.height, 9));
+    depth_1.width, depth_1.height, "rgb8",
+    std::vector<std::uint8_t>(std::size_t{3} *depth_1.width * depth_1.height, 9));
   FramePipeline pipeline(config, set);
   test::CountingClock clock;
   FrameProducts products;
   KeepingOutput output(products);
-  pipeline.process({view_of(depth_1), view_of(depth_2)}, ImageViewColorConverter(view_of(rgb)), clock, output);
+  const ImageViewColorConverter colour(view_of(rgb));
+  pipeline.process({view_of(depth_1), view_of(depth_2)}, colour, clock, output);
   return products;
 }
 
 void expect_same_outputs(const FrameProducts & vector, const FrameProducts & scalar)
 {
-  for (const OutputKind cloud : {OutputKind::cam1_cloud, OutputKind::cam2_cloud, OutputKind::converted_cloud}) {
+  for (const OutputKind cloud :
+    {OutputKind::cam1_cloud, OutputKind::cam2_cloud, OutputKind::converted_cloud})
+  {
     const int index = static_cast<int>(cloud);
     EXPECT_EQ(cloud_of(vector, cloud).cloud.width, cloud_of(scalar, cloud).cloud.width) << index;
     EXPECT_TRUE(cloud_of(vector, cloud).cloud.data == cloud_of(scalar, cloud).cloud.data)
       << "output " << index << ": records differ";
   }
-  EXPECT_TRUE(vector.completed_depth.data == scalar.completed_depth.data) << "completed depth differs";
+  EXPECT_TRUE(
+    vector.completed_depth.data ==
+    scalar.completed_depth.data) << "completed depth differs";
 }
 
 /// Depth with runs of holes, the extreme values 1 and 65535 mm, and everything in between.
@@ -81,12 +88,25 @@ TEST(InstructionSets, EveryVectorLoopWritesTheScalarBytesOnEdgeFrames)
     ExtrinsicTransform extrinsic_2;
   };
   const std::vector<Calibration> calibrations = {
-    {"nearby pose", {9.0f, 8.0f, 6.5f, 4.5f}, make_extrinsic_transform({1.0f, -2.0f, 3.0f}, {0.01f, -0.02f, 0.0f})},
+    {"nearby pose", {9.0f, 8.0f, 6.5f, 4.5f}, make_extrinsic_transform(
+        {1.0f, -2.0f, 3.0f}, {0.01f,
+          -0.02f, 0.0f})},
     // An unmeasured pixel back-projects to the camera's own position, here in view of camera 1.
-    {"camera 2 half a metre ahead", {9.0f, 8.0f, 6.5f, 4.5f}, make_extrinsic_transform({0, 0, 0}, {0.001f, 0.002f, 0.5f})},
-    {"camera 2 behind camera 1", {9.0f, 8.0f, 6.5f, 4.5f}, make_extrinsic_transform({180.0f, 0.0f, 0.0f}, {0, 0, 0})},
-    {"depth beyond 16 bits", {9.0f, 8.0f, 6.5f, 4.5f}, make_extrinsic_transform({0, 0, 0}, {0.0f, 0.0f, 70.0f})},
-    {"sub-millimetre depth", {9.0f, 8.0f, 6.5f, 4.5f}, make_extrinsic_transform({0, 0, 0}, {0.0f, 0.0f, -3.0f})},
+    {"camera 2 half a metre ahead", {9.0f, 8.0f, 6.5f, 4.5f}, make_extrinsic_transform(
+        {0, 0, 0},
+        {0.001f,
+          0.002f,
+          0.5f})},
+    {"camera 2 behind camera 1", {9.0f, 8.0f, 6.5f, 4.5f}, make_extrinsic_transform(
+        {180.0f, 0.0f,
+          0.0f},
+        {0, 0, 0})},
+    {"depth beyond 16 bits", {9.0f, 8.0f, 6.5f, 4.5f}, make_extrinsic_transform(
+        {0, 0, 0}, {0.0f,
+          0.0f, 70.0f})},
+    {"sub-millimetre depth", {9.0f, 8.0f, 6.5f, 4.5f}, make_extrinsic_transform(
+        {0, 0, 0}, {0.0f,
+          0.0f, -3.0f})},
     {"columns beyond 2^31", {3e9f, -3e9f, 1e10f, -1e10f}, ExtrinsicTransform::Identity()},
     {"zero focal length", {0.0f, 0.0f, 6.5f, 4.5f}, ExtrinsicTransform::Identity()},
     {"NaN principal point", {9.0f, 8.0f, nan, 4.5f}, ExtrinsicTransform::Identity()},
@@ -137,7 +157,9 @@ TEST(InstructionSets, NamesAndSupport)
   EXPECT_EQ(to_string(InstructionSet::sse2), "sse2");
   EXPECT_EQ(to_string(InstructionSet::avx2), "avx2");
   EXPECT_TRUE(is_supported(fastest_instruction_set()));
-  for (const InstructionSet set : {InstructionSet::scalar, InstructionSet::sse2, InstructionSet::avx2}) {
+  for (const InstructionSet set :
+    {InstructionSet::scalar, InstructionSet::sse2, InstructionSet::avx2})
+  {
     if (is_supported(set)) {
       EXPECT_NO_THROW(FramePipeline(test::identity_config(), set));
     } else {
@@ -167,7 +189,7 @@ TEST(HoleMask, HasHolesSeesOneHoleAnywhereAndForgetsItOnTheNextImage)
   std::vector<std::uint16_t> scratch;
   HoleMask mask;
   for (std::uint32_t hole_at = 0; hole_at <= width * height; ++hole_at) {
-    std::vector<std::uint16_t> mm(std::size_t{width} * height, 1500);
+    std::vector<std::uint16_t> mm(std::size_t{width} *height, 1500);
     if (hole_at < mm.size()) {
       mm[hole_at] = 0;
     }
@@ -183,7 +205,7 @@ TEST(HoleMask, MarksExactlyTheZeroPixelsForAnyWidthStepAndByteOrder)
   std::bernoulli_distribution hole(0.4);
   for (const std::uint32_t width : {1u, 15u, 16u, 31u, 32u, 33u, 64u, 100u}) {
     const std::uint32_t height = 3;
-    std::vector<std::uint16_t> mm(std::size_t{width} * height);
+    std::vector<std::uint16_t> mm(std::size_t{width} *height);
     for (auto & value : mm) {
       value = hole(random) ? 0 : 0x0100;  // a value whose bytes differ, so byte order matters
     }
@@ -194,12 +216,14 @@ TEST(HoleMask, MarksExactlyTheZeroPixelsForAnyWidthStepAndByteOrder)
     image.encoding = "16UC1";
     image.is_bigendian = host_is_bigendian() ? 0 : 1;
     image.step = 2 * width + 6;
-    image.data.assign(std::size_t{image.step} * height, 0xEE);
+    image.data.assign(std::size_t{image.step} *height, 0xEE);
     for (std::uint32_t r = 0; r < height; ++r) {
       for (std::uint32_t c = 0; c < width; ++c) {
-        const std::uint16_t value = mm[std::size_t{r} * width + c];
-        image.data[r * image.step + 2 * c] = static_cast<std::uint8_t>(host_is_bigendian() ? value : value >> 8);
-        image.data[r * image.step + 2 * c + 1] = static_cast<std::uint8_t>(host_is_bigendian() ? value >> 8 : value);
+        const std::uint16_t value = mm[std::size_t{r} *width + c];
+        image.data[r * image.step + 2 *
+          c] = static_cast<std::uint8_t>(host_is_bigendian() ? value : value >> 8);
+        image.data[r * image.step + 2 * c +
+          1] = static_cast<std::uint8_t>(host_is_bigendian() ? value >> 8 : value);
       }
     }
     std::vector<std::uint16_t> scratch;
@@ -210,7 +234,9 @@ TEST(HoleMask, MarksExactlyTheZeroPixelsForAnyWidthStepAndByteOrder)
     EXPECT_EQ(mask.words_per_row(), (width + 31) / 32);
     for (std::uint32_t r = 0; r < height; ++r) {
       for (std::uint32_t c = 0; c < width; ++c) {
-        EXPECT_EQ(mask.is_hole(r, c), mm[std::size_t{r} * width + c] == 0) << "width " << width << " at " << r << ", " << c;
+        EXPECT_EQ(
+          mask.is_hole(r, c),
+          mm[std::size_t{r} *width + c] == 0) << "width " << width << " at " << r << ", " << c;
       }
     }
   }

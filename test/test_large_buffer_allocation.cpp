@@ -5,8 +5,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <array>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <thread>
@@ -19,7 +20,7 @@ namespace tavrinox_camera_convertor
 namespace
 {
 
-long minor_page_faults()
+std::int64_t minor_page_faults()
 {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -29,15 +30,15 @@ long minor_page_faults()
 /// Frames as in a process with the converter and a consumer: an executor thread writes a frame's
 /// three clouds and two images while the consumer, on a thread of its own, still holds the last
 /// frame's and frees them once the new ones are out. Returns the page faults of a frame.
-long page_faults_per_frame(int frames)
+std::int64_t page_faults_per_frame(int frames)
 {
   static constexpr std::array<std::size_t, 5> kOutputBytes = {
     14745600, 14745600, 1843200, 2764800, 14745600};
   using Outputs = std::vector<std::vector<std::uint8_t>>;
   Outputs held;
-  long faults = 0;
+  std::int64_t faults = 0;
   for (int frame = 0; frame < frames; ++frame) {
-    const long before = minor_page_faults();
+    const std::int64_t before = minor_page_faults();
     Outputs made;
     std::thread executor([&made] {
         for (const std::size_t bytes : kOutputBytes) {
@@ -53,7 +54,7 @@ long page_faults_per_frame(int frames)
 }
 
 /// Page faults per frame in a fresh child process, with the settings applied first or not.
-long page_faults_in_child(bool keep)
+std::int64_t page_faults_in_child(bool keep)
 {
   int pipe_ends[2];
   if (pipe(pipe_ends) != 0) {
@@ -62,7 +63,7 @@ long page_faults_in_child(bool keep)
   const pid_t child = fork();
   if (child == 0) {
     close(pipe_ends[0]);
-    long faults = -1;
+    std::int64_t faults = -1;
     if (!keep || keep_large_buffers_allocated()) {
       page_faults_per_frame(3);  // the heap grows to its working size once
       faults = page_faults_per_frame(10);
@@ -71,7 +72,7 @@ long page_faults_in_child(bool keep)
     _exit(written == sizeof faults ? 0 : 1);
   }
   close(pipe_ends[1]);
-  long faults = -1;
+  std::int64_t faults = -1;
   if (read(pipe_ends[0], &faults, sizeof faults) != sizeof faults) {
     faults = -1;
   }
@@ -87,12 +88,14 @@ TEST(LargeBufferAllocation, AFreedFrameIsReusedWithoutFaultingItsPagesInAgain)
   GTEST_SKIP() << "AddressSanitizer's allocator replaces glibc's";
 #endif
   ASSERT_EQ(std::getenv("GLIBC_TUNABLES"), nullptr) << "the test needs glibc's own defaults";
-  const long by_default = page_faults_in_child(false);
-  const long kept = page_faults_in_child(true);
+  const std::int64_t by_default = page_faults_in_child(false);
+  const std::int64_t kept = page_faults_in_child(true);
   ASSERT_GE(kept, 0) << "the settings were refused";
   // A frame's 49 MB are 12000 pages of 4 kB; the two threads started per frame fault a few
   // hundred of their own either way.
-  EXPECT_LT(kept * 10, by_default) << kept << " faults per frame kept, " << by_default << " by default";
+  EXPECT_LT(
+    kept * 10,
+    by_default) << kept << " faults per frame kept, " << by_default << " by default";
   EXPECT_GT(by_default, 3000) << "glibc's defaults no longer fault: the setting may be moot";
 }
 

@@ -3,15 +3,15 @@
 #include <gtest/gtest.h>
 #include <pcl/io/pcd_io.h>
 
-#include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
-
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "completion_statistics.hpp"
 #include "frame_processing.hpp"
@@ -109,7 +109,8 @@ void expect_same_points(const fs::path & pcd, const pcl::PCLPointCloud2 & expect
 {
   pcl::PCLPointCloud2 loaded;
   ASSERT_EQ(pcl::io::loadPCDFile(pcd.string(), loaded), 0) << pcd;
-  ASSERT_EQ(static_cast<std::size_t>(loaded.width) * loaded.height,
+  ASSERT_EQ(
+    static_cast<std::size_t>(loaded.width) * loaded.height,
     static_cast<std::size_t>(expected.width) * expected.height) << pcd;
   ASSERT_GE(loaded.fields.size(), 3u);
   for (int axis = 0; axis < 3; ++axis) {
@@ -218,7 +219,8 @@ TEST_F(OfflineRunner, TheSummaryStartsWithTheNodesMatricesAndGivesTheFrameFigure
     std::to_string(products.cam2_cloud.cloud.width) + ", converted cloud " +
     std::to_string(products.converted_cloud.cloud.width) + "\n";
   EXPECT_NE(run.out.find(points), std::string::npos) << run.out;
-  const CompletionStatistics statistics = measure_completion(mat_view_of(expected.scene.depth_1),
+  const CompletionStatistics statistics = measure_completion(
+    mat_view_of(expected.scene.depth_1),
     mat_view_of(products.completed_depth), mat_view_of(expected.scene.truth_1));
   const std::string holes = "(" + std::to_string(statistics.holes) + " of 19200)";
   EXPECT_NE(
@@ -247,8 +249,10 @@ TEST_F(OfflineRunner, RerunningOnTheWrittenInputsGivesTheSameResult)
   ASSERT_EQ(rerun.exit_status, 0) << rerun.err;
   EXPECT_EQ(files_below(second), kFrameOutputs);
   for (const char * name : {"completed_depth.png", "color.png"}) {
-    EXPECT_EQ(largest_difference(cv::imread((first / name).string(), cv::IMREAD_UNCHANGED),
-      cv::imread((second / name).string(), cv::IMREAD_UNCHANGED)), 0.0) << name;
+    EXPECT_EQ(
+      largest_difference(
+        cv::imread((first / name).string(), cv::IMREAD_UNCHANGED),
+        cv::imread((second / name).string(), cv::IMREAD_UNCHANGED)), 0.0) << name;
   }
   EXPECT_EQ(read_text(first / "cam2_cloud.pcd"), read_text(second / "cam2_cloud.pcd"));
   EXPECT_NE(rerun.out.find("against the truth: fill rate "), std::string::npos);
@@ -304,7 +308,8 @@ protected:
 
   RunResult run_with(const fs::path & depth_1, const fs::path & config)
   {
-    return run_runner(work_, {"--config", config.string(), "--depth1", depth_1.string(), "--depth2",
+    return run_runner(
+      work_, {"--config", config.string(), "--depth1", depth_1.string(), "--depth2",
         depth_2_.string(), "--rgb1", rgb_1_.string(), "--out", out_.string()});
   }
 

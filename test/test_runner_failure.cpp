@@ -37,7 +37,9 @@ TEST(RunnerFailure, TheUsersFaultsEndWithStatusTwoAndTheirText)
 
   const RunnerFailure frame = failure_of(FrameError("camera 2 depth image: unsupported encoding"));
   EXPECT_EQ(frame.exit_status, kExitBadInput);
-  EXPECT_EQ(frame.message, "the pipeline rejected the frame: camera 2 depth image: unsupported encoding");
+  EXPECT_EQ(
+    frame.message,
+    "the pipeline rejected the frame: camera 2 depth image: unsupported encoding");
 }
 
 TEST(RunnerFailure, AnythingElseIsAnInternalError)

@@ -3,12 +3,12 @@
 // finish and draw its preview whatever the values; ctest's TIMEOUT catches a run that does not.
 #include <gtest/gtest.h>
 
-#include <opencv2/imgcodecs.hpp>
-
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <utility>
+
+#include <opencv2/imgcodecs.hpp>
 
 #include "image_mat.hpp"
 #include "sample_scene.hpp"
@@ -71,7 +71,8 @@ protected:
   {
     const fs::path config = work_ / "config.yaml";
     test::write_text(config, config_with_camera_2_at(position));
-    return test::run_tool(TAVRINOX_OFFLINE_RUNNER_PATH, {"--config", config.string(),
+    return test::run_tool(
+      TAVRINOX_OFFLINE_RUNNER_PATH, {"--config", config.string(),
         "--depth1", (work_ / "depth1.png").string(), "--depth2", (work_ / "depth2.png").string(),
         "--rgb1", (work_ / "rgb1.png").string(), "--out", (work_ / "out").string()}, work_.path());
   }
@@ -91,8 +92,9 @@ TEST_F(RunnerFarValues, ACameraTenBillionMetresAwayStillGivesAPreviewOfTheOtherC
   const std::size_t count_at = run.out.find(", cam2 cloud ");
   ASSERT_NE(count_at, std::string::npos) << run.out;
   const std::string camera_2_points = std::to_string(std::stoul(run.out.substr(count_at + 13)));
-  const std::size_t line = run.out.find("\nleft out of the cloud views (framed on the 1st to 99th "
-      "percentile of each cloud): top view ");
+  const std::size_t line = run.out.find(
+    "\nleft out of the cloud views (framed on the 1st to 99th "
+    "percentile of each cloud): top view ");
   ASSERT_NE(line, std::string::npos) << run.out;
   const std::string note = run.out.substr(line + 1, run.out.find('\n', line + 1) - line - 1);
   // Every one of camera 2's points, in both views, and its position.

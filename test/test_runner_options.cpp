@@ -86,20 +86,24 @@ TEST(RunnerOptions, NamesTheOptionThatIsWrong)
   EXPECT_EQ(
     usage_error_of({"--sample"}),
     "--out DIR is missing: the runner needs a directory for its outputs");
-  EXPECT_EQ(usage_error_of({"--out", "o"}),
+  EXPECT_EQ(
+    usage_error_of({"--out", "o"}),
     "nothing to do: give --depth1, --depth2 and --rgb1, or --sample, or --sequence DIR");
 }
 
 TEST(RunnerOptions, RefusesOptionsThatDoNotGoTogether)
 {
-  EXPECT_EQ(usage_error_of({"--sample", "--sequence", "s", "--out", "o"}),
+  EXPECT_EQ(
+    usage_error_of({"--sample", "--sequence", "s", "--out", "o"}),
     "choose one source: image files (--depth1 ...), --sample or --sequence");
-  EXPECT_EQ(usage_error_of({"--sample", "--truth", "t.png", "--out", "o"}),
+  EXPECT_EQ(
+    usage_error_of({"--sample", "--truth", "t.png", "--out", "o"}),
     "choose one source: image files (--depth1 ...), --sample or --sequence");
   EXPECT_EQ(
     usage_error_of({"--sequence", "s", "--size", "10x10", "--out", "o"}),
     "--size goes with --sample only");
-  EXPECT_EQ(usage_error_of({"--depth1", "a", "--rgb1", "c", "--out", "o"}),
+  EXPECT_EQ(
+    usage_error_of({"--depth1", "a", "--rgb1", "c", "--out", "o"}),
     "--depth2 is missing: a single frame needs --depth1, --depth2 and --rgb1");
 }
 

@@ -31,11 +31,14 @@ struct Pixel
 };
 
 /// The pixel nearest to where a pinhole camera sees `arm_point`, from the intrinsics alone.
-Pixel project(const Eigen::Vector3d & arm_point, const ExtrinsicTransform & extrinsic, const CameraIntrinsics & k)
+Pixel project(
+  const Eigen::Vector3d & arm_point, const ExtrinsicTransform & extrinsic,
+  const CameraIntrinsics & k)
 {
   const Eigen::Matrix4d camera_to_arm = extrinsic.cast<double>();
   const Eigen::Vector3d p =
-    camera_to_arm.topLeftCorner<3, 3>().transpose() * (arm_point - camera_to_arm.topRightCorner<3, 1>());
+    camera_to_arm.topLeftCorner<3, 3>().transpose() * (arm_point - camera_to_arm.topRightCorner<3,
+    1>());
   return {static_cast<std::uint32_t>(std::lround(k.fy * p.y() / p.z() + k.cy)),
     static_cast<std::uint32_t>(std::lround(k.fx * p.x() / p.z() + k.cx))};
 }
@@ -53,7 +56,8 @@ double plane_depth_mm(
 
 /// The arm-frame point a depth pixel stands for, as the pipeline back-projects it.
 Eigen::Vector3d back_project(
-  const ImageMessage & depth, Pixel pixel, const ExtrinsicTransform & extrinsic, const CameraIntrinsics & k)
+  const ImageMessage & depth, Pixel pixel, const ExtrinsicTransform & extrinsic,
+  const CameraIntrinsics & k)
 {
   const double z = test::depth_at(depth, pixel.row, pixel.column) / 1000.0;
   const Eigen::Vector4d in_camera((pixel.column - static_cast<double>(k.cx)) * z / k.fx,
@@ -63,7 +67,9 @@ Eigen::Vector3d back_project(
 
 cv::Vec3b colour_at(const ImageMessage & image, Pixel pixel)
 {
-  return mat_view_of(image).at<cv::Vec3b>(static_cast<int>(pixel.row), static_cast<int>(pixel.column));
+  return mat_view_of(image).at<cv::Vec3b>(
+    static_cast<int>(pixel.row),
+    static_cast<int>(pixel.column));
 }
 
 TEST(SampleScene, RendersFiveImagesOfTheRequestedSize)
@@ -103,16 +109,25 @@ TEST(SampleScene, ATablePointLandsWhereTheIntrinsicsSayAndBothCamerasAgreeOnIt)
   const Pixel pixel_1 = project(table_point, config.extrinsic_1, config.intrinsics_1);
   const Pixel pixel_2 = project(table_point, config.extrinsic_2, config.intrinsics_2);
   // Rounding to whole millimetres is the only difference from the exact plane depth.
-  EXPECT_LE(std::abs(test::depth_at(scene.depth_1, pixel_1.row, pixel_1.column) -
-    plane_depth_mm(pixel_1, 0.0, config.extrinsic_1, config.intrinsics_1)), 0.5);
-  EXPECT_LE(std::abs(test::depth_at(scene.depth_2, pixel_2.row, pixel_2.column) -
-    plane_depth_mm(pixel_2, 0.0, config.extrinsic_2, config.intrinsics_2)), 0.5);
-  EXPECT_EQ(test::depth_at(scene.truth_1, pixel_1.row, pixel_1.column),
+  EXPECT_LE(
+    std::abs(
+      test::depth_at(scene.depth_1, pixel_1.row, pixel_1.column) -
+      plane_depth_mm(pixel_1, 0.0, config.extrinsic_1, config.intrinsics_1)), 0.5);
+  EXPECT_LE(
+    std::abs(
+      test::depth_at(scene.depth_2, pixel_2.row, pixel_2.column) -
+      plane_depth_mm(pixel_2, 0.0, config.extrinsic_2, config.intrinsics_2)), 0.5);
+  EXPECT_EQ(
+    test::depth_at(scene.truth_1, pixel_1.row, pixel_1.column),
     test::depth_at(scene.depth_1, pixel_1.row, pixel_1.column));
 
   // Back in the arm frame both land within a pixel's footprint (about 2 mm here) of the point.
-  const Eigen::Vector3d seen_by_1 = back_project(scene.depth_1, pixel_1, config.extrinsic_1, config.intrinsics_1);
-  const Eigen::Vector3d seen_by_2 = back_project(scene.depth_2, pixel_2, config.extrinsic_2, config.intrinsics_2);
+  const Eigen::Vector3d seen_by_1 = back_project(
+    scene.depth_1, pixel_1, config.extrinsic_1,
+    config.intrinsics_1);
+  const Eigen::Vector3d seen_by_2 = back_project(
+    scene.depth_2, pixel_2, config.extrinsic_2,
+    config.intrinsics_2);
   EXPECT_LT((seen_by_1 - table_point).norm(), 0.004) << seen_by_1.transpose();
   EXPECT_LT((seen_by_2 - table_point).norm(), 0.004) << seen_by_2.transpose();
   EXPECT_LT((seen_by_1 - seen_by_2).norm(), 0.006);
@@ -127,15 +142,19 @@ TEST(SampleScene, TheDarkBoxHasColourButNoDepthInCamera1AndFullDepthInCamera2)
 
   const Pixel pixel_1 = project(top_centre, config.extrinsic_1, config.intrinsics_1);
   EXPECT_EQ(test::depth_at(scene.depth_1, pixel_1.row, pixel_1.column), 0);
-  EXPECT_LE(std::abs(test::depth_at(scene.truth_1, pixel_1.row, pixel_1.column) -
-    plane_depth_mm(pixel_1, top_z, config.extrinsic_1, config.intrinsics_1)), 0.5);
+  EXPECT_LE(
+    std::abs(
+      test::depth_at(scene.truth_1, pixel_1.row, pixel_1.column) -
+      plane_depth_mm(pixel_1, top_z, config.extrinsic_1, config.intrinsics_1)), 0.5);
   const cv::Vec3b colour = colour_at(scene.rgb_1, pixel_1);
   EXPECT_GT(colour[0] + colour[1] + colour[2], 0);
   EXPECT_LT(colour[0] + colour[1] + colour[2], 90) << "the box should look dark";
 
   const Pixel pixel_2 = project(top_centre, config.extrinsic_2, config.intrinsics_2);
-  EXPECT_LE(std::abs(test::depth_at(scene.depth_2, pixel_2.row, pixel_2.column) -
-    plane_depth_mm(pixel_2, top_z, config.extrinsic_2, config.intrinsics_2)), 0.5);
+  EXPECT_LE(
+    std::abs(
+      test::depth_at(scene.depth_2, pixel_2.row, pixel_2.column) -
+      plane_depth_mm(pixel_2, top_z, config.extrinsic_2, config.intrinsics_2)), 0.5);
 }
 
 TEST(SampleScene, GlareOnTheTableHidesDepthFromCamera1Only)
@@ -146,8 +165,10 @@ TEST(SampleScene, GlareOnTheTableHidesDepthFromCamera1Only)
 
   const Pixel pixel_1 = project(glare_centre, config.extrinsic_1, config.intrinsics_1);
   EXPECT_EQ(test::depth_at(scene.depth_1, pixel_1.row, pixel_1.column), 0);
-  EXPECT_LE(std::abs(test::depth_at(scene.truth_1, pixel_1.row, pixel_1.column) -
-    plane_depth_mm(pixel_1, 0.0, config.extrinsic_1, config.intrinsics_1)), 0.5);
+  EXPECT_LE(
+    std::abs(
+      test::depth_at(scene.truth_1, pixel_1.row, pixel_1.column) -
+      plane_depth_mm(pixel_1, 0.0, config.extrinsic_1, config.intrinsics_1)), 0.5);
   const cv::Vec3b colour = colour_at(scene.rgb_1, pixel_1);
   EXPECT_GT(std::min({colour[0], colour[1], colour[2]}), 180) << "glare looks bright";
 
@@ -160,12 +181,16 @@ TEST(SampleScene, Camera1LosesABandAlongADepthEdge)
   const CameraConfig config = default_config();
   const SampleScene scene = render_sample_scene(config);
   // Along camera 1's row through the sphere's centre, rightwards to the sphere's outline.
-  const Pixel centre = project(Eigen::Vector3d(0.62, -0.02, 0.055), config.extrinsic_1, config.intrinsics_1);
+  const Pixel centre = project(
+    Eigen::Vector3d(
+      0.62, -0.02,
+      0.055), config.extrinsic_1, config.intrinsics_1);
   ASSERT_GT(test::depth_at(scene.depth_1, centre.row, centre.column), 0);
   std::uint32_t column = centre.column;
   while (column + 1 < scene.truth_1.width &&
-    std::abs(test::depth_at(scene.truth_1, centre.row, column + 1) -
-    test::depth_at(scene.truth_1, centre.row, column)) < 50)
+    std::abs(
+      test::depth_at(scene.truth_1, centre.row, column + 1) -
+      test::depth_at(scene.truth_1, centre.row, column)) < 50)
   {
     ++column;
   }
@@ -173,7 +198,9 @@ TEST(SampleScene, Camera1LosesABandAlongADepthEdge)
   // Both pixels at the step are lost; the table a few pixels beyond is measured again.
   EXPECT_EQ(test::depth_at(scene.depth_1, centre.row, column), 0);
   EXPECT_EQ(test::depth_at(scene.depth_1, centre.row, column + 1), 0);
-  EXPECT_EQ(test::depth_at(scene.depth_1, centre.row, column + 4), test::depth_at(scene.truth_1, centre.row, column + 4));
+  EXPECT_EQ(
+    test::depth_at(scene.depth_1, centre.row, column + 4),
+    test::depth_at(scene.truth_1, centre.row, column + 4));
   EXPECT_GT(test::depth_at(scene.depth_1, centre.row, column + 4), 0);
 }
 
@@ -215,7 +242,7 @@ TEST(SampleScene, ASmallerImageIsTheTopLeftOfTheSameView)
       std::make_pair(&full.depth_2, &part.depth_2), std::make_pair(&full.rgb_1, &part.rgb_1),
       std::make_pair(&full.rgb_2, &part.rgb_2)})
   {
-    const cv::Mat expected = mat_view_of(*whole)(top_left);
+    const cv::Mat expected = mat_view_of (* whole)(top_left);
     EXPECT_EQ(cv::norm(expected, mat_view_of(*crop), cv::NORM_INF), 0.0);
   }
 }
@@ -231,7 +258,9 @@ TEST(SampleScene, TheSameArgumentsGiveTheSameImages)
   EXPECT_EQ(first.rgb_2.data, second.rgb_2.data);
 }
 
-CompletionStatistics complete_sample(const CameraConfig & scene_config, const CameraConfig & pipeline_config)
+CompletionStatistics complete_sample(
+  const CameraConfig & scene_config,
+  const CameraConfig & pipeline_config)
 {
   SampleScene scene = render_sample_scene(scene_config);
   FrameInputs inputs;

@@ -58,10 +58,12 @@ std::string error_of(const std::string & directory)
 
 TEST_F(SequenceFramesTest, ListsFrameSetsInNumericOrderWithTheirOptionalFiles)
 {
-  const std::string directory = directory_with({
-      "10_depth1.png", "10_depth2.png", "10_rgb1.jpg",
-      "000002_depth1.png", "000002_depth2.png", "000002_rgb1.png", "000002_rgb2.png", "000002_truth1.png",
-      "README.md", "000003_notes.txt", "abc_depth1.png", "000002_depth1"});
+  const std::string directory = directory_with(
+      {
+        "10_depth1.png", "10_depth2.png", "10_rgb1.jpg",
+        "000002_depth1.png", "000002_depth2.png", "000002_rgb1.png", "000002_rgb2.png",
+        "000002_truth1.png",
+        "README.md", "000003_notes.txt", "abc_depth1.png", "000002_depth1"});
   const std::vector<SequenceFrame> frames = list_sequence_frames(directory);
   ASSERT_EQ(frames.size(), 2u);
   EXPECT_EQ(frames[0].id, "000002");
@@ -78,24 +80,32 @@ TEST_F(SequenceFramesTest, ListsFrameSetsInNumericOrderWithTheirOptionalFiles)
 
 TEST_F(SequenceFramesTest, AFrameWithoutARequiredFileIsNamed)
 {
-  const std::string directory = directory_with({
-      "000001_depth1.png", "000001_depth2.png", "000001_rgb1.png", "000002_depth1.png", "000002_rgb1.png"});
+  const std::string directory = directory_with(
+      {
+        "000001_depth1.png", "000001_depth2.png", "000001_rgb1.png", "000002_depth1.png",
+        "000002_rgb1.png"});
   EXPECT_EQ(error_of(directory), directory + ": frame 000002 has no 000002_depth2 file");
 }
 
 TEST_F(SequenceFramesTest, TwoFilesForOneRoleAreRefused)
 {
-  const std::string directory = directory_with({
-      "000001_depth1.png", "000001_depth2.png", "000001_rgb1.png", "000001_rgb1.jpg"});
+  const std::string directory = directory_with(
+      {
+        "000001_depth1.png", "000001_depth2.png", "000001_rgb1.png", "000001_rgb1.jpg"});
   const std::string error = error_of(directory);
   EXPECT_NE(error.find("frame 000001 has two rgb1 files"), std::string::npos) << error;
 }
 
 TEST_F(SequenceFramesTest, AMissingOrEmptyDirectoryIsRefused)
 {
-  EXPECT_EQ(error_of("/nonexistent/sequence"), "/nonexistent/sequence: no such directory (expected a sequence directory)");
+  EXPECT_EQ(
+    error_of(
+      "/nonexistent/sequence"),
+    "/nonexistent/sequence: no such directory (expected a sequence directory)");
   const std::string directory = directory_with({"notes.txt"});
-  EXPECT_EQ(error_of(directory), directory + ": no frame files found (expected names like 000001_depth1.png)");
+  EXPECT_EQ(
+    error_of(
+      directory), directory + ": no frame files found (expected names like 000001_depth1.png)");
 }
 
 }  // namespace

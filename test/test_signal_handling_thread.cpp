@@ -1,6 +1,5 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #include <gtest/gtest.h>
-
 #include <signal.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -29,7 +28,7 @@ std::atomic<pid_t> g_watched_thread_2{0};
 std::timed_mutex g_lock_of_a_logger;
 std::atomic<bool> g_handler_got_the_lock{false};
 
-void count_delivery(int)
+void count_delivery([[maybe_unused]] int signal_number)
 {
   const pid_t self = current_thread_id();
   if (self == g_watched_thread_1.load() || self == g_watched_thread_2.load()) {
@@ -39,7 +38,7 @@ void count_delivery(int)
 }
 
 // Like a logging call from a handler: it needs a lock some other code may hold.
-void take_the_logger_lock(int)
+void take_the_logger_lock([[maybe_unused]] int signal_number)
 {
   if (g_lock_of_a_logger.try_lock_for(3s)) {
     g_handler_got_the_lock = true;
@@ -64,7 +63,7 @@ bool wait_for_deliveries(int count)
 class Sigusr1Scope
 {
 public:
-  explicit Sigusr1Scope(void (*handler)(int))
+  explicit Sigusr1Scope(void(*handler)(int))
   {
     pthread_sigmask(SIG_SETMASK, nullptr, &mask_);
     struct sigaction action {};

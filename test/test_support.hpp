@@ -2,15 +2,16 @@
 // Small builders and fakes shared by the unit tests.
 #pragma once
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
-
-#include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "tavrinox_camera_convertor/camera_config.hpp"
 #include "tavrinox_camera_convertor/frame_output.hpp"
@@ -46,7 +47,9 @@ inline const char * const kComplete =
   "  depth_topic_2: /cam2/depth\n";     // 22
 
 /// A packed host-order "16UC1" image from row-major millimetres.
-inline ImageMessage make_depth_image(std::uint32_t width, std::uint32_t height, const std::vector<std::uint16_t> & mm)
+inline ImageMessage make_depth_image(
+  std::uint32_t width, std::uint32_t height,
+  const std::vector<std::uint16_t> & mm)
 {
   ImageMessage image;
   image.width = width;
@@ -63,7 +66,8 @@ inline ImageMessage make_depth_image(std::uint32_t width, std::uint32_t height, 
 
 /// A packed 8-bit image of `channels` channels filled from `bytes`.
 inline ImageMessage make_color_image(
-  std::uint32_t width, std::uint32_t height, const std::string & encoding, std::vector<std::uint8_t> bytes)
+  std::uint32_t width, std::uint32_t height, const std::string & encoding,
+  std::vector<std::uint8_t> bytes)
 {
   ImageMessage image;
   image.width = width;
@@ -98,7 +102,8 @@ inline Record record_at(const std::vector<std::uint8_t> & data, std::size_t inde
 /// The process id keeps tests that ctest runs side by side off each other's files.
 inline std::string write_temp_file(const std::string & name, const std::string & text)
 {
-  const std::string path = std::string(::testing::TempDir()) + std::to_string(getpid()) + "_" + name;
+  const std::string path = std::string(::testing::TempDir()) + std::to_string(getpid()) + "_" +
+    name;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << text;
   return path;
@@ -135,7 +140,8 @@ class FailingColorConverter : public ColorConverter
 public:
   void convert_to_rgb8(ImageMessage &) const override
   {
-    throw std::runtime_error("[32SC4] is not a color format. but [rgb8] is. The conversion does not make sense");
+    throw std::runtime_error(
+            "[32SC4] is not a color format. but [rgb8] is. The conversion does not make sense");
   }
 };
 

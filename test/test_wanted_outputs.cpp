@@ -56,7 +56,9 @@ Frame random_frame(unsigned seed)
   for (std::uint8_t & byte : bgr) {
     byte = static_cast<std::uint8_t>(random());
   }
-  return {test::make_depth_image(kWidth, kHeight, mm_1), test::make_depth_image(kWidth, kHeight, mm_2),
+  return {test::make_depth_image(kWidth, kHeight, mm_1), test::make_depth_image(
+      kWidth, kHeight,
+      mm_2),
     test::make_color_image(kWidth, kHeight, "bgr8", bgr)};
 }
 
@@ -138,7 +140,8 @@ TEST(WantedOutputs, EverySubsetGivesExactlyItsOutputsInOrderAndReadsTheClockOnly
     // One reading per cloud, one shared by the images; stamps still rise in publication order.
     const bool an_image =
       wanted.contains(OutputKind::depth_image) || wanted.contains(OutputKind::color_image);
-    const int clouds = wanted.contains(OutputKind::cam1_cloud) + wanted.contains(OutputKind::cam2_cloud) +
+    const int clouds = wanted.contains(OutputKind::cam1_cloud) + wanted.contains(
+      OutputKind::cam2_cloud) +
       wanted.contains(OutputKind::converted_cloud);
     EXPECT_EQ(clock.readings, clouds + (an_image ? 1 : 0));
     if (wanted.contains(OutputKind::depth_image) && wanted.contains(OutputKind::color_image)) {
@@ -176,7 +179,8 @@ TEST(WantedOutputs, ColourIsConvertedWheneverTheConvertedCloudListensSinceAFailu
   EXPECT_TRUE(products.published.empty());
 
   // Without a listener after it, the colour image's conversion cannot stop anything.
-  const OutputSet earlier = OutputSet::none().with(OutputKind::cam2_cloud).with(OutputKind::depth_image);
+  const OutputSet earlier = OutputSet::none().with(OutputKind::cam2_cloud).with(
+    OutputKind::depth_image);
   const FrameProducts got = run(pipeline, frame, earlier, clock, &failing);
   expect_wanted_part_of(got, everything(frame), earlier);
 }
@@ -204,11 +208,14 @@ TEST(WantedOutputs, WithNobodyListeningABadDepthImageIsStillRefusedAndNothingEls
 
 TEST(OutputSet, AddsRemovesAndComparesMembers)
 {
-  const OutputSet two = OutputSet::none().with(OutputKind::cam1_cloud).with(OutputKind::color_image);
+  const OutputSet two =
+    OutputSet::none().with(OutputKind::cam1_cloud).with(OutputKind::color_image);
   EXPECT_TRUE(two.contains(OutputKind::cam1_cloud));
   EXPECT_TRUE(two.contains(OutputKind::color_image));
   EXPECT_FALSE(two.contains(OutputKind::depth_image));
-  EXPECT_EQ(two.without(OutputKind::cam1_cloud).without(OutputKind::color_image), OutputSet::none());
+  EXPECT_EQ(
+    two.without(OutputKind::cam1_cloud).without(OutputKind::color_image),
+    OutputSet::none());
   EXPECT_TRUE(OutputSet::none().empty());
   for (const OutputKind kind : kAll) {
     EXPECT_TRUE(OutputSet::all().contains(kind));

@@ -1,14 +1,15 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #include "cloud_view.hpp"
 
-#include <opencv2/imgproc.hpp>
-
 #include <algorithm>
 #include <cmath>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include <opencv2/imgproc.hpp>
 
 #include "cloud_points.hpp"
 #include "preview_drawing.hpp"
@@ -89,7 +90,8 @@ void draw_grid(cv::Mat & view, const ViewMapping & mapping)
     const int x = rounded(mapping.to_pixel(h, window.low_v).x);
     cv::line(view, cv::Point(x, area.y), cv::Point(x, area.y + area.height), grid_colour(), 1);
     const std::string label = grid_label(h, step);
-    const int width = cv::getTextSize(label, cv::FONT_HERSHEY_SIMPLEX, kPreviewLabelScale, 1,
+    const int width = cv::getTextSize(
+      label, cv::FONT_HERSHEY_SIMPLEX, kPreviewLabelScale, 1,
       nullptr).width;
     const int left = clamped(x - width / 2, 0, view.cols - width);
     draw_label(view, label, cv::Point(left, view.rows - 6), label_colour());
@@ -113,7 +115,8 @@ ViewCoverage draw_density(
   for (std::size_t c = 0; c < clouds.size(); ++c) {
     coverage.points[c] = readable_points(*clouds[c]);
     std::size_t inside = 0;
-    for_each_record(*clouds[c], 1, [&](const std::array<float, 3> & point) {
+    for_each_record(
+      *clouds[c], 1, [&](const std::array<float, 3> & point) {
         const double h = point[axes.horizontal];
         const double v = point[axes.vertical];
         if (!is_framable(h) || !is_framable(v)) {
@@ -148,7 +151,8 @@ ViewCoverage draw_density(
           sum += colours[c] * (0.55 + 0.45 * std::log1p(n) / log_most);
         }
       }
-      pixels[column] = cv::Vec3b(cv::saturate_cast<std::uint8_t>(sum[0]),
+      pixels[column] = cv::Vec3b(
+        cv::saturate_cast<std::uint8_t>(sum[0]),
         cv::saturate_cast<std::uint8_t>(sum[1]), cv::saturate_cast<std::uint8_t>(sum[2]));
     }
   }
@@ -179,7 +183,8 @@ std::optional<EdgeArrow> edge_arrow(const cv::Rect & area, const cv::Point2d & o
   const double reach = std::max(0.0, std::min({reach_x, reach_y, length}));
   const cv::Point2d tip = centre + unit * reach;
   const cv::Point2d tail = centre + unit * std::max(0.0, reach - kArrowLength);
-  return EdgeArrow{cv::Point(rounded(tail.x), rounded(tail.y)), cv::Point(rounded(tip.x),
+  return EdgeArrow{cv::Point(rounded(tail.x), rounded(tail.y)), cv::Point(
+      rounded(tip.x),
       rounded(tip.y))};
 }
 
@@ -212,13 +217,15 @@ void draw_camera_markers(
     }
     cv::arrowedLine(view, arrow->tail, arrow->tip, colours[c], 2, cv::LINE_AA, 0, 0.4);
     const std::string label = name + " off view";
-    const int width = cv::getTextSize(label, cv::FONT_HERSHEY_SIMPLEX, kPreviewLabelScale, 1,
+    const int width = cv::getTextSize(
+      label, cv::FONT_HERSHEY_SIMPLEX, kPreviewLabelScale, 1,
       nullptr).width;
     // Beside the arrow's tail, on the side towards the plot's middle.
     const bool left_half = arrow->tail.x < area.x + area.width / 2;
     const cv::Point origin(
-      clamped(left_half ? arrow->tail.x + 10 : arrow->tail.x - 10 - width, area.x,
-      area.x + area.width - width),
+      clamped(
+        left_half ? arrow->tail.x + 10 : arrow->tail.x - 10 - width, area.x,
+        area.x + area.width - width),
       clamped(arrow->tail.y + 5, area.y + 12, area.y + area.height - 4));
     draw_label(view, label, origin, colours[c]);
   }
@@ -249,20 +256,26 @@ void draw_legend(
   constexpr int kLineHeight = 16;
   int width = 0;
   for (const auto & line : lines) {
-    width = std::max(width, cv::getTextSize(line.first, cv::FONT_HERSHEY_SIMPLEX,
-      kPreviewLabelScale, 1, nullptr).width);
+    width = std::max(
+      width, cv::getTextSize(
+        line.first, cv::FONT_HERSHEY_SIMPLEX,
+        kPreviewLabelScale, 1, nullptr).width);
   }
   const cv::Rect & area = mapping.area();
-  const cv::Rect legend = cv::Rect(area.x + 2, area.y + 2, width + 10,
+  const cv::Rect legend = cv::Rect(
+    area.x + 2, area.y + 2, width + 10,
     kLineHeight * static_cast<int>(lines.size()) + 6) & area;
   view(legend) *= 0.3;
   for (std::size_t i = 0; i < lines.size(); ++i) {
-    draw_label(view, lines[i].first,
+    draw_label(
+      view, lines[i].first,
       cv::Point(legend.x + 4, legend.y + 14 + kLineHeight * static_cast<int>(i)), lines[i].second);
   }
-  draw_label(view, std::string(axes.horizontal_name) + " [m]",
+  draw_label(
+    view, std::string(axes.horizontal_name) + " [m]",
     cv::Point(area.x + area.width - 40, area.y + area.height - 6), white());
-  draw_label(view, std::string(axes.vertical_name) + " [m]",
+  draw_label(
+    view, std::string(axes.vertical_name) + " [m]",
     cv::Point(area.x + area.width - 40, area.y + 14), white());
 }
 

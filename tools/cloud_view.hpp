@@ -1,13 +1,13 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #pragma once
 
-#include <pcl/PCLPointCloud2.h>
-
 #include <Eigen/Core>
-#include <opencv2/core.hpp>
+#include <pcl/PCLPointCloud2.h>
 
 #include <array>
 #include <cstddef>
+
+#include <opencv2/core.hpp>
 
 #include "view_window.hpp"
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 namespace tavrinox_camera_convertor
@@ -15,25 +16,33 @@ namespace
 void require_depth_like(const cv::Mat & image, const cv::Mat & reference, const char * what)
 {
   if (image.type() != CV_16UC1 || image.size() != reference.size()) {
-    throw std::invalid_argument(std::string(what) + " must be a 16-bit single-channel image of camera 1's size");
+    throw std::invalid_argument(
+            std::string(
+              what) + " must be a 16-bit single-channel image of camera 1's size");
   }
 }
 
-/// Nearest-rank percentile: the smallest value with at least `fraction` of all values at or below it.
+/// Nearest-rank percentile: the smallest value with at least `fraction` of all values at or below
+/// it.
 std::uint16_t nearest_rank(std::vector<std::uint16_t> & values, double fraction)
 {
   if (values.empty()) {
     return 0;
   }
-  const auto rank = static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(values.size())));
+  const auto rank = static_cast<std::size_t>(std::ceil(
+      fraction * static_cast<double>(values.size())));
   const std::size_t index = std::min(values.size() - 1, rank == 0 ? 0 : rank - 1);
-  std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(index), values.end());
+  std::nth_element(
+    values.begin(), values.begin() + static_cast<std::ptrdiff_t>(index),
+    values.end());
   return values[index];
 }
 
 }  // namespace
 
-CompletionStatistics measure_completion(const cv::Mat & measured, const cv::Mat & completed, const cv::Mat & truth)
+CompletionStatistics measure_completion(
+  const cv::Mat & measured, const cv::Mat & completed,
+  const cv::Mat & truth)
 {
   if (measured.type() != CV_16UC1) {
     throw std::invalid_argument("camera 1's depth must be a 16-bit single-channel image");
@@ -71,7 +80,10 @@ CompletionStatistics measure_completion(const cv::Mat & measured, const cv::Mat 
       ++comparison.fillable;
       if (value != 0) {
         ++comparison.filled;
-        errors.push_back(static_cast<std::uint16_t>(std::abs(static_cast<int>(value) - static_cast<int>(true_value))));
+        errors.push_back(
+          static_cast<std::uint16_t>(std::abs(
+            static_cast<int>(value) -
+            static_cast<int>(true_value))));
       }
     }
   }

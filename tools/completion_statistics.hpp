@@ -1,11 +1,11 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #pragma once
 
-#include <opencv2/core.hpp>
-
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+
+#include <opencv2/core.hpp>
 
 namespace tavrinox_camera_convertor
 {
@@ -15,8 +15,9 @@ struct TruthComparison
 {
   std::size_t fillable = 0;             ///< holes of camera 1 where the truth has a depth
   std::size_t filled = 0;               ///< fillable holes that the completion filled
-  std::size_t filled_without_truth = 0; ///< filled holes where the truth has no depth either
-  std::uint16_t median_error_mm = 0;    ///< median |completed - truth| over the filled fillable holes
+  std::size_t filled_without_truth = 0;  ///< filled holes where the truth has no depth either
+  /// median |completed - truth| over the filled fillable holes
+  std::uint16_t median_error_mm = 0;
   std::uint16_t p90_error_mm = 0;       ///< 90th percentile of the same errors (nearest rank)
 
   /// @brief filled / fillable in percent; 0 when nothing was fillable.
@@ -44,6 +45,8 @@ struct CompletionStatistics
  * @param truth camera 1's true depth, same size, or an empty matrix
  * @throws std::invalid_argument when the types or sizes differ
  */
-CompletionStatistics measure_completion(const cv::Mat & measured, const cv::Mat & completed, const cv::Mat & truth);
+CompletionStatistics measure_completion(
+  const cv::Mat & measured, const cv::Mat & completed,
+  const cv::Mat & truth);
 
 }  // namespace tavrinox_camera_convertor

@@ -27,9 +27,12 @@ FrameInputs read_frame_inputs(const FrameFiles & files)
   }
   if (files.truth_1) {
     inputs.truth_1 = read_depth_image(*files.truth_1);
-    if (inputs.truth_1->width != inputs.depth_1.width || inputs.truth_1->height != inputs.depth_1.height) {
+    if (inputs.truth_1->width != inputs.depth_1.width ||
+      inputs.truth_1->height != inputs.depth_1.height)
+    {
       throw RunnerError(
-              *files.truth_1 + ": the truth is " + size_text(*inputs.truth_1) + " pixels but camera 1's depth " +
+              *files.truth_1 + ": the truth is " + size_text(
+                *inputs.truth_1) + " pixels but camera 1's depth " +
               files.depth_1 + " is " + size_text(inputs.depth_1));
     }
   }

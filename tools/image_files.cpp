@@ -3,14 +3,14 @@
 
 #include <pcl/io/pcd_io.h>
 
-#include <opencv2/imgcodecs.hpp>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <vector>
+
+#include <opencv2/imgcodecs.hpp>
 
 #include "image_mat.hpp"
 #include "runner_error.hpp"
@@ -35,7 +35,8 @@ std::vector<std::uint8_t> read_file_bytes(const std::string & path)
   if (!in) {
     throw RunnerError(path + ": cannot open it (" + std::strerror(errno) + ")");
   }
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+    std::istreambuf_iterator<char>());
   if (in.bad()) {
     throw RunnerError(path + ": cannot read it");
   }
@@ -52,14 +53,17 @@ bool starts_with(const std::vector<std::uint8_t> & bytes, const std::vector<std:
 
 bool ends_with(const std::vector<std::uint8_t> & bytes, const std::vector<std::uint8_t> & suffix)
 {
-  return bytes.size() >= suffix.size() && std::equal(suffix.rbegin(), suffix.rend(), bytes.rbegin());
+  return bytes.size() >= suffix.size() &&
+         std::equal(suffix.rbegin(), suffix.rend(), bytes.rbegin());
 }
 
-/// A PNG cut short, the usual unreadable file, is told apart before libpng prints its own complaint.
+/// A PNG cut short, the usual unreadable file, is told apart before libpng prints its own
+/// complaint.
 bool is_truncated_png(const std::vector<std::uint8_t> & bytes)
 {
   const std::vector<std::uint8_t> signature = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-  const std::vector<std::uint8_t> end_chunk = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xae, 0x42, 0x60, 0x82};
+  const std::vector<std::uint8_t> end_chunk =
+  {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xae, 0x42, 0x60, 0x82};
   return starts_with(bytes, signature) && !ends_with(bytes, end_chunk);
 }
 
@@ -107,14 +111,18 @@ ImageMessage read_color_image(const std::string & path)
   return image_message_from(decode_image(path, cv::IMREAD_COLOR), "bgr8");
 }
 
-void write_png_file(const cv::Mat & pixels, const std::filesystem::path & path, const std::string & shown_path)
+void write_png_file(
+  const cv::Mat & pixels, const std::filesystem::path & path,
+  const std::string & shown_path)
 {
   std::vector<std::uint8_t> encoded;
   if (!cv::imencode(".png", pixels, encoded)) {
     throw RunnerError(shown_path + ": cannot encode the image as PNG");
   }
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char *>(encoded.data()), static_cast<std::streamsize>(encoded.size()));
+  out.write(
+    reinterpret_cast<const char *>(encoded.data()),
+    static_cast<std::streamsize>(encoded.size()));
   out.close();
   if (!out) {
     throw RunnerError(shown_path + ": cannot write it (" + std::strerror(errno) + ")");
@@ -122,13 +130,17 @@ void write_png_file(const cv::Mat & pixels, const std::filesystem::path & path, 
 }
 
 void write_pcd_file(
-  const pcl::PCLPointCloud2 & cloud, const std::filesystem::path & path, const std::string & shown_path)
+  const pcl::PCLPointCloud2 & cloud, const std::filesystem::path & path,
+  const std::string & shown_path)
 {
   int status = -1;
   try {
-    status = pcl::io::savePCDFile(path.string(), cloud, Eigen::Vector4f::Zero(), Eigen::Quaternionf::Identity(), true);
+    status = pcl::io::savePCDFile(
+      path.string(), cloud,
+      Eigen::Vector4f::Zero(), Eigen::Quaternionf::Identity(), true);
   } catch (const pcl::PCLException & error) {
-    throw RunnerError(shown_path + ": cannot write the point cloud (" + error.detailedMessage() + ")");
+    throw RunnerError(
+            shown_path + ": cannot write the point cloud (" + error.detailedMessage() + ")");
   }
   if (status != 0) {
     throw RunnerError(shown_path + ": cannot write the point cloud");

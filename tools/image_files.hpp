@@ -3,10 +3,10 @@
 
 #include <pcl/PCLPointCloud2.h>
 
-#include <opencv2/core.hpp>
-
 #include <filesystem>
 #include <string>
+
+#include <opencv2/core.hpp>
 
 #include "tavrinox_camera_convertor/image.hpp"
 
@@ -33,7 +33,9 @@ ImageMessage read_color_image(const std::string & path);
  * @param shown_path the name the user knows the file by, for the error text
  * @throws RunnerError when the image cannot be encoded or written
  */
-void write_png_file(const cv::Mat & pixels, const std::filesystem::path & path, const std::string & shown_path);
+void write_png_file(
+  const cv::Mat & pixels, const std::filesystem::path & path,
+  const std::string & shown_path);
 
 /**
  * @brief Writes `cloud` to `path` as a binary PCD file through PCL.
@@ -41,6 +43,7 @@ void write_png_file(const cv::Mat & pixels, const std::filesystem::path & path, 
  * @throws RunnerError when the file cannot be written
  */
 void write_pcd_file(
-  const pcl::PCLPointCloud2 & cloud, const std::filesystem::path & path, const std::string & shown_path);
+  const pcl::PCLPointCloud2 & cloud, const std::filesystem::path & path,
+  const std::string & shown_path);
 
 }  // namespace tavrinox_camera_convertor

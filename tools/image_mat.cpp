@@ -13,7 +13,8 @@ int mat_type_of(const ImageMessage & image)
 {
   if (image.encoding == "16UC1" || image.encoding == "mono16") {
     if ((image.is_bigendian != 0) != host_is_bigendian()) {
-      throw std::invalid_argument("a " + image.encoding + " image in the other byte order has no OpenCV view");
+      throw std::invalid_argument(
+              "a " + image.encoding + " image in the other byte order has no OpenCV view");
     }
     return CV_16UC1;
   }
@@ -32,7 +33,9 @@ cv::Mat mat_view_of(const ImageMessage & image)
 {
   const int type = mat_type_of(image);
   const std::size_t row_bytes = static_cast<std::size_t>(image.width) * CV_ELEM_SIZE(type);
-  if (image.step < row_bytes || image.data.size() < static_cast<std::size_t>(image.step) * image.height) {
+  if (image.step < row_bytes ||
+    image.data.size() < static_cast<std::size_t>(image.step) * image.height)
+  {
     throw std::invalid_argument("image rows do not fit its data");
   }
   // OpenCV headers take a non-const pointer; callers only read through this one.
@@ -52,7 +55,9 @@ ImageMessage image_message_from(const cv::Mat & pixels, const std::string & enco
   image.step = static_cast<std::uint32_t>(row_bytes);
   image.data.resize(row_bytes * static_cast<std::size_t>(pixels.rows));
   for (int row = 0; row < pixels.rows; ++row) {
-    std::memcpy(image.data.data() + row_bytes * static_cast<std::size_t>(row), pixels.ptr(row), row_bytes);
+    std::memcpy(
+      image.data.data() + row_bytes * static_cast<std::size_t>(row), pixels.ptr(
+        row), row_bytes);
   }
   return image;
 }

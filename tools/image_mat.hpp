@@ -1,9 +1,9 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #pragma once
 
-#include <opencv2/core.hpp>
-
 #include <string>
+
+#include <opencv2/core.hpp>
 
 #include "tavrinox_camera_convertor/image.hpp"
 

@@ -3,9 +3,10 @@
 
 #include <yaml-cpp/exceptions.h>
 
-#include <opencv2/imgproc.hpp>
-
 #include <optional>
+#include <utility>
+
+#include <opencv2/imgproc.hpp>
 
 #include "completion_statistics.hpp"
 #include "frame_inputs.hpp"
@@ -92,7 +93,8 @@ void stage_sample_inputs(StagedOutput & staged, const FrameInputs & inputs)
 
 CompletionStatistics measure(const FrameInputs & inputs, const FrameProducts & products)
 {
-  return measure_completion(mat_view_of(inputs.depth_1), mat_view_of(products.completed_depth),
+  return measure_completion(
+    mat_view_of(inputs.depth_1), mat_view_of(products.completed_depth),
     view_or_empty(inputs.truth_1));
 }
 
@@ -142,7 +144,8 @@ void run_sequence(const RunnerOptions & options, const CameraConfig & config, st
     const PreviewCoverage views = stage_frame_outputs(staged, inputs, products, config);
     staged.commit();
     timings.push_back(products.timings);
-    out << frame_progress_line(i + 1, frames.size(), frames[i].id, statistics, products.timings,
+    out << frame_progress_line(
+      i + 1, frames.size(), frames[i].id, statistics, products.timings,
       views) << std::endl;
   }
   print_timing_summary(out, timings);

@@ -24,7 +24,8 @@ namespace tavrinox_camera_convertor
  *         directory, kExitInternalError for anything else
  */
 int run_offline_runner(
-  const std::vector<std::string> & arguments, const std::string & default_config_path, std::ostream & out,
+  const std::vector<std::string> & arguments, const std::string & default_config_path,
+  std::ostream & out,
   std::ostream & err);
 
 }  // namespace tavrinox_camera_convertor

@@ -1,14 +1,14 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #include "preview.hpp"
 
-#include <opencv2/imgproc.hpp>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
 #include <string>
 #include <vector>
+
+#include <opencv2/imgproc.hpp>
 
 #include "cloud_view.hpp"
 #include "preview_drawing.hpp"
@@ -99,9 +99,11 @@ void draw_depth_legend(cv::Mat & panel, const DepthRange & range)
   cv::resize(strip, strip, cv::Size(kStripWidth, kStripHeight), 0.0, 0.0, cv::INTER_NEAREST);
   const cv::Point corner(60, panel.rows - 22);
   strip.copyTo(panel(cv::Rect(corner.x, corner.y, kStripWidth, kStripHeight)));
-  draw_label(panel, format_decimal(range.near_mm / 1000.0, 2) + " m", cv::Point(6, corner.y + 9),
+  draw_label(
+    panel, format_decimal(range.near_mm / 1000.0, 2) + " m", cv::Point(6, corner.y + 9),
     white());
-  draw_label(panel, format_decimal(range.far_mm / 1000.0, 2) + " m",
+  draw_label(
+    panel, format_decimal(range.far_mm / 1000.0, 2) + " m",
     cv::Point(corner.x + kStripWidth + 6, corner.y + 9), white());
 }
 
@@ -175,8 +177,9 @@ Preview render_preview(
   const pcl::PCLPointCloud2 & cam2_cloud, const CameraConfig & config)
 {
   const int panel_height = std::clamp(
-    static_cast<int>(std::lround(kPanelWidth * static_cast<double>(images.depth_1.rows) /
-    std::max(1, images.depth_1.cols))), 240, 640);
+    static_cast<int>(std::lround(
+      kPanelWidth * static_cast<double>(images.depth_1.rows) /
+      std::max(1, images.depth_1.cols))), 240, 640);
   const cv::Size panel(kPanelWidth, panel_height);
   const DepthRange range =
     display_range(images.depth_1.empty() ? images.completed : images.depth_1);
@@ -217,8 +220,11 @@ Preview render_preview(
   for (std::size_t i = 0; i < panels.size(); ++i) {
     const int column = static_cast<int>(i % 3);
     const int row = static_cast<int>(i / 3);
-    panels[i].copyTo(canvas(cv::Rect(kGap + column * (cell_width + kGap),
-      kGap + row * (cell_height + kGap), cell_width, cell_height)));
+    panels[i].copyTo(
+      canvas(
+        cv::Rect(
+          kGap + column * (cell_width + kGap),
+          kGap + row * (cell_height + kGap), cell_width, cell_height)));
   }
   return {canvas, top.coverage, side.coverage};
 }

@@ -3,9 +3,9 @@
 
 #include <pcl/PCLPointCloud2.h>
 
-#include <opencv2/core.hpp>
-
 #include <array>
+
+#include <opencv2/core.hpp>
 
 #include "cloud_view.hpp"
 #include "tavrinox_camera_convertor/camera_config.hpp"

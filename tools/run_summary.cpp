@@ -46,7 +46,8 @@ std::vector<std::string> cameras_outside(const PreviewCoverage & views)
     const bool top = views.top_view.camera_inside[c];
     const bool side = views.side_view.camera_inside[c];
     if (!top || !side) {
-      entries.push_back("camera " + std::to_string(c + 1) + "'s position (" +
+      entries.push_back(
+        "camera " + std::to_string(c + 1) + "'s position (" +
         (!top && !side ? "both views" : !top ? "top view" : "side view") + ")");
     }
   }

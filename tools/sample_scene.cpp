@@ -1,13 +1,14 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #include "sample_scene.hpp"
 
-#include <opencv2/core.hpp>
-
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
+
+#include <opencv2/core.hpp>
 
 #include "image_mat.hpp"
 #include "tabletop_scene.hpp"
@@ -60,8 +61,8 @@ CameraView view_of_camera(const ExtrinsicTransform & extrinsic, const CameraIntr
 Eigen::Vector3d albedo_of(const RayHit & hit)
 {
   const auto checker = [&hit](double size) {
-      const auto cell_x = static_cast<long>(std::floor(hit.point.x() / size));
-      const auto cell_y = static_cast<long>(std::floor(hit.point.y() / size));
+      const auto cell_x = static_cast<std::int64_t>(std::floor(hit.point.x() / size));
+      const auto cell_y = static_cast<std::int64_t>(std::floor(hit.point.y() / size));
       return ((cell_x + cell_y) & 1) == 0;
     };
   switch (hit.surface) {
@@ -87,13 +88,16 @@ Eigen::Vector3d albedo_of(const RayHit & hit)
   return {0.0, 0.0, 0.0};
 }
 
-cv::Vec3b shade(const TabletopScene & scene, const RayHit & hit, const Eigen::Vector3d & view_direction)
+cv::Vec3b shade(
+  const TabletopScene & scene, const RayHit & hit,
+  const Eigen::Vector3d & view_direction)
 {
   const Eigen::Vector3d toward_light = Eigen::Vector3d(0.25, -0.35, 1.0).normalized();
   // Thin shells are seen from either side; shade the side that faces the camera.
   const Eigen::Vector3d normal = hit.normal.dot(view_direction) > 0.0 ? -hit.normal : hit.normal;
   const double facing = std::max(0.0, normal.dot(toward_light));
-  const bool in_shadow = facing > 0.0 && cast_ray(scene, {hit.point + 1e-6 * normal, toward_light}).has_value();
+  const bool in_shadow = facing > 0.0 &&
+    cast_ray(scene, {hit.point + 1e-6 * normal, toward_light}).has_value();
   const double light = kAmbient + (in_shadow ? 0.0 : kDiffuse * facing);
   const Eigen::Vector3d colour = 255.0 * light * albedo_of(hit);
   return {cv::saturate_cast<std::uint8_t>(colour.x()), cv::saturate_cast<std::uint8_t>(colour.y()),
@@ -106,9 +110,14 @@ bool on_glare_patch(const RayHit & hit)
          hit.point.x() <= kGlareMaxX && hit.point.y() >= kGlareMinY && hit.point.y() <= kGlareMaxY;
 }
 
-RenderedView render_view(const TabletopScene & scene, const CameraView & view, int width, int height)
+RenderedView render_view(
+  const TabletopScene & scene, const CameraView & view, int width,
+  int height)
 {
-  RenderedView rendered{cv::Mat1w(height, width, std::uint16_t{0}), cv::Mat3b(height, width, cv::Vec3b(0, 0, 0)),
+  RenderedView rendered{cv::Mat1w(height, width, std::uint16_t{0}), cv::Mat3b(
+      height, width, cv::Vec3b(
+        0, 0,
+        0)),
     cv::Mat1b(height, width, std::uint8_t{0}), cv::Mat1b(height, width, std::uint8_t{0})};
   const CameraIntrinsics & k = view.intrinsics;
   for (int row = 0; row < height; ++row) {
@@ -198,12 +207,15 @@ cv::Mat3b with_glare(const RenderedView & view)
 
 }  // namespace
 
-SampleScene render_sample_scene(const CameraConfig & config, std::uint32_t width, std::uint32_t height)
+SampleScene render_sample_scene(
+  const CameraConfig & config, std::uint32_t width,
+  std::uint32_t height)
 {
   if (width == 0 || height == 0 || width > kLargestSide || height > kLargestSide) {
     throw std::invalid_argument(
             "sample scene size " + std::to_string(width) + " x " + std::to_string(height) +
-            " is outside 1 x 1 .. " + std::to_string(kLargestSide) + " x " + std::to_string(kLargestSide));
+            " is outside 1 x 1 .. " + std::to_string(kLargestSide) + " x " +
+            std::to_string(kLargestSide));
   }
   const TabletopScene scene = make_tabletop_scene();
   const int columns = static_cast<int>(width);

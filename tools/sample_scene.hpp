@@ -34,6 +34,8 @@ struct SampleScene
  * @param width and @p height image size in pixels; the intrinsics are used unchanged
  * @throws std::invalid_argument for a zero size or one above 8192 pixels a side
  */
-SampleScene render_sample_scene(const CameraConfig & config, std::uint32_t width = 640, std::uint32_t height = 480);
+SampleScene render_sample_scene(
+  const CameraConfig & config, std::uint32_t width = 640,
+  std::uint32_t height = 480);
 
 }  // namespace tavrinox_camera_convertor

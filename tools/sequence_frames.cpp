@@ -41,11 +41,15 @@ struct NumericOrder
 /// Paths of one frame set by role.
 using RoleFiles = std::map<std::string, std::string>;
 
-SequenceFrame complete_frame(const std::string & directory, const std::string & id, const RoleFiles & files)
+SequenceFrame complete_frame(
+  const std::string & directory, const std::string & id,
+  const RoleFiles & files)
 {
   for (const std::string_view role : kRequiredRoles) {
     if (files.count(std::string(role)) == 0) {
-      throw RunnerError(directory + ": frame " + id + " has no " + id + "_" + std::string(role) + " file");
+      throw RunnerError(
+              directory + ": frame " + id + " has no " + id + "_" + std::string(
+                role) + " file");
     }
   }
   SequenceFrame frame;
@@ -71,7 +75,9 @@ std::vector<SequenceFrame> list_sequence_frames(const std::string & directory)
     throw RunnerError(directory + ": no such directory (expected a sequence directory)");
   }
   std::map<std::string, RoleFiles, NumericOrder> by_id;
-  for (const std::filesystem::directory_entry & entry : std::filesystem::directory_iterator(directory, error)) {
+  for (const std::filesystem::directory_entry & entry :
+    std::filesystem::directory_iterator(directory, error))
+  {
     // ID_ROLE.EXTENSION, for example 000001_depth1.png
     const std::string name = entry.path().filename().string();
     const std::size_t underscore = name.find('_');
@@ -80,7 +86,9 @@ std::vector<SequenceFrame> list_sequence_frames(const std::string & directory)
     }
     const std::size_t dot = name.find('.', underscore);
     const std::string id = name.substr(0, underscore);
-    const std::string role = name.substr(underscore + 1, dot == std::string::npos ? dot : dot - underscore - 1);
+    const std::string role = name.substr(
+      underscore + 1,
+      dot == std::string::npos ? dot : dot - underscore - 1);
     if (dot == std::string::npos || !all_digits(id) ||
       std::find(kRoles.begin(), kRoles.end(), role) == kRoles.end())
     {
@@ -88,7 +96,8 @@ std::vector<SequenceFrame> list_sequence_frames(const std::string & directory)
     }
     const auto [existing, added] = by_id[id].emplace(role, entry.path().string());
     if (!added) {
-      throw RunnerError(directory + ": frame " + id + " has two " + role + " files: " +
+      throw RunnerError(
+              directory + ": frame " + id + " has two " + role + " files: " +
               std::filesystem::path(existing->second).filename().string() + " and " + name);
     }
   }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <fstream>
 #include <system_error>
+#include <utility>
 
 #include "runner_error.hpp"
 
@@ -26,7 +27,8 @@ StagedOutput::StagedOutput(std::filesystem::path directory)
     create_missing_directories(directory_);
     // A probe now, so an unwritable directory is reported before any output is made.
     const std::filesystem::path probe = directory_ / ".tavrinox-write-probe.partial";
-    const bool writable = static_cast<bool>(std::ofstream(probe, std::ios::binary | std::ios::trunc));
+    const bool writable =
+      static_cast<bool>(std::ofstream(probe, std::ios::binary | std::ios::trunc));
     std::error_code ignored;
     std::filesystem::remove(probe, ignored);
     if (!writable) {
@@ -78,7 +80,9 @@ void StagedOutput::create_missing_directories(const std::filesystem::path & dire
   }
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
     if (!std::filesystem::create_directory(*it, error) && error) {
-      throw RunnerError(directory.string() + ": cannot create the output directory (" + error.message() + ")");
+      throw RunnerError(
+              directory.string() + ": cannot create the output directory (" + error.message() +
+              ")");
     }
     created_directories_.push_back(*it);
   }
@@ -99,7 +103,8 @@ void StagedOutput::commit()
     std::error_code error;
     std::filesystem::rename(temporaries_[renamed_], finals_[renamed_], error);
     if (error) {
-      throw RunnerError(finals_[renamed_].string() + ": cannot move the finished file into place (" +
+      throw RunnerError(
+              finals_[renamed_].string() + ": cannot move the finished file into place (" +
               error.message() + ")");
     }
   }

@@ -39,7 +39,8 @@ void intersect_floor(const FloorRectangle & floor, const Ray & ray, std::optiona
   }
   const double t = (floor.z - ray.origin.z()) / ray.direction.z();
   const Eigen::Vector3d point = ray.origin + t * ray.direction;
-  if (t > kMinimumT && point.x() >= floor.min_x && point.x() <= floor.max_x && point.y() >= floor.min_y &&
+  if (t > kMinimumT && point.x() >= floor.min_x && point.x() <= floor.max_x &&
+    point.y() >= floor.min_y &&
     point.y() <= floor.max_y)
   {
     keep_nearer(best, make_hit(ray, t, Eigen::Vector3d::UnitZ(), Surface::kFloor));
@@ -52,7 +53,8 @@ void intersect_box(const UprightBox & box, const Ray & ray, std::optional<RayHit
   const double c = std::cos(box.yaw_rad);
   const double s = std::sin(box.yaw_rad);
   const Eigen::Vector3d offset = ray.origin - box.centre;
-  const Eigen::Vector3d origin(c * offset.x() + s * offset.y(), -s * offset.x() + c * offset.y(), offset.z());
+  const Eigen::Vector3d origin(c * offset.x() + s * offset.y(), -s * offset.x() + c * offset.y(),
+    offset.z());
   const Eigen::Vector3d direction(
     c * ray.direction.x() + s * ray.direction.y(), -s * ray.direction.x() + c * ray.direction.y(),
     ray.direction.z());
@@ -82,11 +84,14 @@ void intersect_box(const UprightBox & box, const Ray & ray, std::optional<RayHit
     return;
   }
   const Eigen::Vector3d normal(
-    c * local_normal.x() - s * local_normal.y(), s * local_normal.x() + c * local_normal.y(), local_normal.z());
+    c * local_normal.x() - s * local_normal.y(), s * local_normal.x() + c * local_normal.y(),
+    local_normal.z());
   keep_nearer(best, make_hit(ray, t_near, normal, box.surface));
 }
 
-void intersect_cylinder(const UprightCylinder & cylinder, const Ray & ray, std::optional<RayHit> & best)
+void intersect_cylinder(
+  const UprightCylinder & cylinder, const Ray & ray,
+  std::optional<RayHit> & best)
 {
   const Eigen::Vector2d offset = ray.origin.head<2>() - cylinder.axis_xy;
   const Eigen::Vector2d direction = ray.direction.head<2>();
@@ -101,7 +106,9 @@ void intersect_cylinder(const UprightCylinder & cylinder, const Ray & ray, std::
       const double z = ray.origin.z() + t * ray.direction.z();
       if (t > kMinimumT && z >= cylinder.bottom_z && z <= cylinder.top_z) {
         const Eigen::Vector2d radial = (offset + t * direction) / cylinder.radius;
-        keep_nearer(best, make_hit(ray, t, Eigen::Vector3d(radial.x(), radial.y(), 0.0), cylinder.surface));
+        keep_nearer(
+          best,
+          make_hit(ray, t, Eigen::Vector3d(radial.x(), radial.y(), 0.0), cylinder.surface));
       }
     }
   }
@@ -153,17 +160,24 @@ TabletopScene make_tabletop_scene()
   scene.floor = {-0.72, table_centre_x - 1.05, table_centre_x + 1.05, -1.05, 1.05};
   const double table_half_x = 0.5 * (kTableMaxX - kTableMinX);
   scene.boxes = {
-    {Eigen::Vector3d(table_centre_x, 0.0, kTableTopZ - 0.02), Eigen::Vector3d(table_half_x, kTableHalfWidthY, 0.02),
+    {Eigen::Vector3d(table_centre_x, 0.0, kTableTopZ - 0.02), Eigen::Vector3d(
+        table_half_x,
+        kTableHalfWidthY,
+        0.02),
       0.0, Surface::kTableTop},
     table_leg(kTableMinX + 0.05, -kTableHalfWidthY + 0.05, scene.floor.z),
     table_leg(kTableMinX + 0.05, kTableHalfWidthY - 0.05, scene.floor.z),
     table_leg(kTableMaxX - 0.05, -kTableHalfWidthY + 0.05, scene.floor.z),
     table_leg(kTableMaxX - 0.05, kTableHalfWidthY - 0.05, scene.floor.z),
-    {Eigen::Vector3d(0.45, -0.18, 0.06), Eigen::Vector3d(0.06, 0.05, 0.06), 20.0 * kDegree, Surface::kRedBox},
-    {Eigen::Vector3d(0.72, 0.18, 0.04), Eigen::Vector3d(0.08, 0.06, 0.04), -30.0 * kDegree, Surface::kGreenBox},
-    {Eigen::Vector3d(0.78, -0.16, 0.03), Eigen::Vector3d(0.06, 0.06, 0.03), 10.0 * kDegree, Surface::kDarkBox},
+    {Eigen::Vector3d(0.45, -0.18, 0.06), Eigen::Vector3d(0.06, 0.05, 0.06), 20.0 * kDegree,
+      Surface::kRedBox},
+    {Eigen::Vector3d(0.72, 0.18, 0.04), Eigen::Vector3d(0.08, 0.06, 0.04), -30.0 * kDegree,
+      Surface::kGreenBox},
+    {Eigen::Vector3d(0.78, -0.16, 0.03), Eigen::Vector3d(0.06, 0.06, 0.03), 10.0 * kDegree,
+      Surface::kDarkBox},
   };
-  scene.cylinders = {{Eigen::Vector2d(0.52, 0.14), kTableTopZ, 0.16, 0.045, Surface::kBlueCylinder}};
+  scene.cylinders =
+  {{Eigen::Vector2d(0.52, 0.14), kTableTopZ, 0.16, 0.045, Surface::kBlueCylinder}};
   scene.spheres = {{Eigen::Vector3d(0.62, -0.02, 0.055), 0.055, Surface::kYellowSphere}};
   return scene;
 }

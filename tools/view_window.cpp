@@ -48,7 +48,8 @@ std::array<Extent, 2> cloud_extent(const pcl::PCLPointCloud2 & cloud, const View
 {
   const std::size_t stride = std::max<std::size_t>(1, readable_points(cloud) / kPercentileSamples);
   std::array<std::vector<float>, 2> values;
-  for_each_record(cloud, stride, [&](const std::array<float, 3> & point) {
+  for_each_record(
+    cloud, stride, [&](const std::array<float, 3> & point) {
       const float h = point[axes.horizontal];
       const float v = point[axes.vertical];
       if (is_framable(h) && is_framable(v)) {

@@ -5,14 +5,10 @@
 // process of its own, it reports and then shuts its process down.
 #include <sys/types.h>
 
-#include <ament_index_cpp/get_package_share_directory.hpp>
-#include <rclcpp/rclcpp.hpp>
-#include <rclcpp_components/register_node_macro.hpp>
-#include <sensor_msgs/msg/image.hpp>
-#include <sensor_msgs/msg/point_cloud2.hpp>
-
 #include <array>
 #include <chrono>
+#include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -23,6 +19,12 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <ament_index_cpp/get_package_share_directory.hpp>
+#include <rclcpp/rclcpp.hpp>
+#include <rclcpp_components/register_node_macro.hpp>
+#include <sensor_msgs/msg/image.hpp>
+#include <sensor_msgs/msg/point_cloud2.hpp>
 
 #include "latency_summary.hpp"
 #include "process_usage.hpp"
@@ -53,8 +55,8 @@ struct WatchedProcess
   std::string name;
   pid_t pid = 0;
   ProcessUsage at_start;
-  long resident_min_kib = 0;
-  long resident_max_kib = 0;
+  std::int64_t resident_min_kib = 0;
+  std::int64_t resident_max_kib = 0;
 };
 
 /// "node:1234,sink:1240" into its processes; this process itself is always watched as "self".
@@ -68,7 +70,8 @@ std::vector<WatchedProcess> parse_watch_list(const std::string & text)
     if (colon == std::string::npos) {
       throw std::invalid_argument("watch: expected name:pid, got \"" + item + "\"");
     }
-    processes.push_back({item.substr(0, colon), static_cast<pid_t>(std::stol(item.substr(colon + 1))), {}, 0, 0});
+    const auto pid = static_cast<pid_t>(std::stol(item.substr(colon + 1)));
+    processes.push_back({item.substr(0, colon), pid, {}, 0, 0});
   }
   return processes;
 }
@@ -122,11 +125,13 @@ void spoil(BadSet kind, Image & rgb_1, Image & depth_1, Image & depth_2)
 
 std::int64_t steady_ns()
 {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(SteadyClock::now().time_since_epoch()).count();
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(SteadyClock::now().time_since_epoch())
+         .count();
 }
 
 std::unique_ptr<Image> make_image(
-  std::uint32_t width, std::uint32_t height, const std::string & encoding, std::uint32_t bytes_per_pixel)
+  std::uint32_t width, std::uint32_t height, const std::string & encoding,
+  std::uint32_t bytes_per_pixel)
 {
   auto image = std::make_unique<Image>();
   image->width = width;
@@ -137,7 +142,9 @@ std::unique_ptr<Image> make_image(
   return image;
 }
 
-std::unique_ptr<Image> depth_message(std::uint32_t width, std::uint32_t height, const std::vector<std::uint16_t> & mm)
+std::unique_ptr<Image> depth_message(
+  std::uint32_t width, std::uint32_t height,
+  const std::vector<std::uint16_t> & mm)
 {
   auto image = make_image(width, height, "16UC1", 2);
   std::memcpy(image->data.data(), mm.data(), image->data.size());
@@ -164,12 +171,15 @@ public:
     const double duration_s = declare_parameter<double>("duration_s", 60.0);
     const double hole_share = declare_parameter<double>("hole_share", 0.1);
     label_ = declare_parameter<std::string>("label", "run");
-    bad_every_ = static_cast<std::uint32_t>(std::max<std::int64_t>(0, declare_parameter<std::int64_t>("bad_every", 0)));
+    bad_every_ = static_cast<std::uint32_t>(std::max<std::int64_t>(
+        0,
+        declare_parameter<std::int64_t>("bad_every", 0)));
     report_path_ = declare_parameter<std::string>("report", "");
     watched_ = parse_watch_list(declare_parameter<std::string>("watch", ""));
     std::string config_path = declare_parameter<std::string>("config", "");
     if (config_path.empty()) {
-      config_path = ament_index_cpp::get_package_share_directory("tavrinox_camera_convertor") + kConfigPathInShare;
+      config_path = ament_index_cpp::get_package_share_directory("tavrinox_camera_convertor") +
+        kConfigPathInShare;
     }
     std::ostringstream matrices;
     config_ = load_camera_config(config_path, matrices);
@@ -178,8 +188,8 @@ public:
       warm_up_s > 3600.0)
     {
       throw std::invalid_argument(
-              "stream benchmark: width 8..8192, height 1..8192, rate_hz up to 1000, duration_s up to "
-              "a day and warm_up_s up to an hour");
+              "stream benchmark: width 8..8192, height 1..8192, rate_hz up to 1000, "
+              "duration_s up to a day and warm_up_s up to an hour");
     }
     warm_up_sets_ = static_cast<std::uint32_t>(warm_up_s * rate_hz_);
     measured_sets_ = std::max<std::uint32_t>(1, static_cast<std::uint32_t>(duration_s * rate_hz_));
@@ -203,18 +213,22 @@ public:
       rgb_->data[k] = static_cast<std::uint8_t>(k * 31 / 7);
     }
     // Keep-last 10, reliable: what the converter subscribes with.
-    for (const std::string & topic : {config_.rgb_topic_1, config_.depth_topic_1, config_.rgb_topic_2, config_.depth_topic_2}) {
+    for (const std::string & topic :
+      {config_.rgb_topic_1, config_.depth_topic_1, config_.rgb_topic_2, config_.depth_topic_2})
+    {
       inputs_.push_back(create_publisher<Image>(topic, 10));
     }
     if (role_ == "bench") {
       subscribe_outputs();
     }
     publishing_group_ = create_callback_group(rclcpp::CallbackGroupType::MutuallyExclusive);
+    const std::chrono::duration<double> period(1.0 / rate_hz_);
     timer_ = create_wall_timer(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::duration<double>(1.0 / rate_hz_)),
-      [this] {tick();}, publishing_group_);
+      std::chrono::duration_cast<std::chrono::nanoseconds>(period), [this] {tick();},
+      publishing_group_);
     RCLCPP_INFO(
-      get_logger(), "%s: %ux%u at %.1f Hz, %u warm-up sets, then %u measured", label_.c_str(), width, height,
+      get_logger(), "%s: %ux%u at %.1f Hz, %u warm-up sets, then %u measured",
+      label_.c_str(), width, height,
       rate_hz_, warm_up_sets_, measured_sets_);
   }
 
@@ -228,11 +242,17 @@ private:
     for (std::size_t k = 0; k < kOutputTopics.size(); ++k) {
       const auto kind = static_cast<OutputKind>(k);
       if (kind == OutputKind::depth_image || kind == OutputKind::color_image) {
-        subscriptions_.push_back(create_subscription<Image>(
-            kOutputTopics[k], 10, [this, kind](Image::UniquePtr image) {receive_image(kind, *image);}, options));
+        subscriptions_.push_back(
+          create_subscription<Image>(
+            kOutputTopics[k], 10, [this, kind](Image::UniquePtr image) {
+              receive_image(kind, *image);
+            }, options));
       } else {
-        subscriptions_.push_back(create_subscription<PointCloud2>(
-            kOutputTopics[k], 10, [this, kind](PointCloud2::UniquePtr cloud) {receive_cloud(kind, *cloud);},
+        subscriptions_.push_back(
+          create_subscription<PointCloud2>(
+            kOutputTopics[k], 10, [this, kind](PointCloud2::UniquePtr cloud) {
+              receive_cloud(kind, *cloud);
+            },
             options));
       }
     }
@@ -240,10 +260,14 @@ private:
 
   void start_sink()
   {
-    for (const std::string & topic : {config_.rgb_topic_1, config_.depth_topic_1, config_.rgb_topic_2, config_.depth_topic_2}) {
+    for (const std::string & topic :
+      {config_.rgb_topic_1, config_.depth_topic_1, config_.rgb_topic_2, config_.depth_topic_2})
+    {
       subscriptions_.push_back(create_subscription<Image>(topic, 10, [](Image::UniquePtr) {}));
     }
-    RCLCPP_INFO(get_logger(), "%s: receiving the four camera topics and nothing else", label_.c_str());
+    RCLCPP_INFO(
+      get_logger(), "%s: receiving the four camera topics and nothing else",
+      label_.c_str());
   }
 
   void receive_cloud(OutputKind kind, const PointCloud2 & cloud)
@@ -385,7 +409,8 @@ private:
       whole += arrived == OutputSet::all();
       for (std::size_t k = 0; k < kOutputNames.size(); ++k) {
         if (received_ns_[k][set] >= 0) {
-          latencies[k].push_back(static_cast<double>(received_ns_[k][set] - published_ns_[set]) / 1e6);
+          latencies[k].push_back(
+            static_cast<double>(received_ns_[k][set] - published_ns_[set]) / 1e6);
         }
       }
     }
@@ -394,8 +419,10 @@ private:
       char line[512];
       std::snprintf(
         line, sizeof line,
-        "output=%s received=%zu delivered=%.1f%% p50_ms=%.1f p90_ms=%.1f p99_ms=%.1f max_ms=%.1f rate_hz=%.2f\n",
-        kOutputNames[k], latencies[k].size(), 100.0 * latencies[k].size() / std::max(1u, good_sets),
+        "output=%s received=%zu delivered=%.1f%% p50_ms=%.1f p90_ms=%.1f p99_ms=%.1f "
+        "max_ms=%.1f rate_hz=%.2f\n",
+        kOutputNames[k], latencies[k].size(),
+        100.0 * latencies[k].size() / std::max(1u, good_sets),
         summary.p50, summary.p90, summary.p99, summary.max, latencies[k].size() / publishing_s);
       text << line;
     }
@@ -413,11 +440,12 @@ private:
 
   void report()
   {
-    const double window_s = std::chrono::duration<double>(SteadyClock::now() - window_start_).count();
+    const double window_s =
+      std::chrono::duration<double>(SteadyClock::now() - window_start_).count();
     std::ostringstream text;
-    text << "stream " << label_ << ": role=" << role_ << " size=" << depth_1_->width << "x" << depth_1_->height
-         << " rate_hz=" << rate_hz_ << " measured_sets=" << measured_sets_ << " warm_up_sets=" << warm_up_sets_
-         << "\n";
+    text << "stream " << label_ << ": role=" << role_;
+    text << " size=" << depth_1_->width << "x" << depth_1_->height << " rate_hz=" << rate_hz_;
+    text << " measured_sets=" << measured_sets_ << " warm_up_sets=" << warm_up_sets_ << "\n";
     const std::lock_guard<std::mutex> lock(mutex_);
     if (role_ == "bench") {
       report_outputs(text);
@@ -429,15 +457,16 @@ private:
         continue;
       }
       const double growth = process.resident_min_kib > 0 ?
-        100.0 * (process.resident_max_kib - process.resident_min_kib) / process.resident_min_kib : 0.0;
+        100.0 * (process.resident_max_kib - process.resident_min_kib) /
+        process.resident_min_kib : 0.0;
       char line[512];
       std::snprintf(
         line, sizeof line,
-        "process=%s pid=%d cpu_ms_per_set=%.2f rss_start_kib=%ld rss_end_kib=%ld rss_min_kib=%ld rss_max_kib=%ld "
-        "rss_spread=%.2f%% window_s=%.1f\n",
-        process.name.c_str(), static_cast<int>(process.pid), (end->cpu_ms - process.at_start.cpu_ms) / measured_sets_,
-        process.at_start.resident_kib, end->resident_kib, process.resident_min_kib, process.resident_max_kib, growth,
-        window_s);
+        "process=%s pid=%d cpu_ms_per_set=%.2f rss_start_kib=%" PRId64 " rss_end_kib=%" PRId64
+        " rss_min_kib=%" PRId64 " rss_max_kib=%" PRId64 " rss_spread=%.2f%% window_s=%.1f\n",
+        process.name.c_str(), static_cast<int>(process.pid),
+        (end->cpu_ms - process.at_start.cpu_ms) / measured_sets_, process.at_start.resident_kib,
+        end->resident_kib, process.resident_min_kib, process.resident_max_kib, growth, window_s);
       text << line;
     }
     std::fputs(text.str().c_str(), stdout);

@@ -12,23 +12,12 @@
 #include "tavrinox_camera_convertor/extrinsic_transform.hpp"
 #include "tavrinox_camera_convertor/frame_pipeline.hpp"
 #include "tavrinox_camera_convertor/frame_products.hpp"
+#include "test_support.hpp"
 
 namespace tavrinox_camera_convertor
 {
 namespace
 {
-
-ImageMessage depth_image(std::uint32_t width, std::uint32_t height, const std::vector<std::uint16_t> & mm)
-{
-  ImageMessage image;
-  image.width = width;
-  image.height = height;
-  image.encoding = "16UC1";
-  image.step = 2 * width;
-  image.data.resize(2 * mm.size());
-  std::memcpy(image.data.data(), mm.data(), image.data.size());
-  return image;
-}
 
 TEST(SetTag, SurvivesThePipelineInEveryOutput)
 {
@@ -44,8 +33,10 @@ TEST(SetTag, SurvivesThePipelineInEveryOutput)
   FramePipeline pipeline(config);
   for (const std::uint32_t set : {0u, 1u, 0x89ABCDEFu, 0xFFFFFFFFu, 4242u}) {
     SCOPED_TRACE(set);
-    ImageMessage depth_1 = depth_image(kWidth, kHeight, synthetic_depth(kWidth, kHeight, 0.1, set));
-    ImageMessage depth_2 = depth_image(kWidth, kHeight, synthetic_depth(kWidth, kHeight, 0.02, set + 1));
+    ImageMessage depth_1 =
+      test::make_depth_image(kWidth, kHeight, synthetic_depth(kWidth, kHeight, 0.1, set));
+    ImageMessage depth_2 =
+      test::make_depth_image(kWidth, kHeight, synthetic_depth(kWidth, kHeight, 0.02, set + 1));
     write_depth_tag(set, depth_1.data.data());
     write_depth_tag(set, depth_2.data.data());
     ImageMessage rgb;
@@ -53,13 +44,14 @@ TEST(SetTag, SurvivesThePipelineInEveryOutput)
     rgb.height = kHeight;
     rgb.encoding = "rgb8";
     rgb.step = 3 * kWidth;
-    rgb.data.assign(std::size_t{3} * kWidth * kHeight, 7);
+    rgb.data.assign(std::size_t{3} *kWidth * kHeight, 7);
     write_color_tag(set, rgb.data.data());
 
     FrameProducts products;
     KeepingOutput output(products);
     SystemClock clock;
-    pipeline.process({view_of(depth_1), view_of(depth_2)}, ImageViewColorConverter(view_of(rgb)), clock, output);
+    const ImageViewColorConverter colour(view_of(rgb));
+    pipeline.process({view_of(depth_1), view_of(depth_2)}, colour, clock, output);
 
     const auto cloud_tag = [](const CloudMessage & message, const ExtrinsicTransform & extrinsic) {
         return read_cloud_tag(message.cloud.data.data(), message.cloud.width, extrinsic);

@@ -1,10 +1,7 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 // The whole check on the generated sample scene, run in this process and as the real executable.
-#include <gtest/gtest.h>
-
 #include <Eigen/Geometry>
-#include <opencv2/core.hpp>
-#include <opencv2/imgcodecs.hpp>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -12,6 +9,9 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
 
 #include "calibration_check.hpp"
 #include "image_files.hpp"
@@ -56,8 +56,10 @@ std::string replaced(std::string text, const std::string & from, const std::stri
 fs::path perturbed_camera_2_config(const ScratchDirectory & directory)
 {
   const fs::path path = directory / "perturbed.yaml";
-  write_text(path, replaced(replaced(read_text(kTruePath), kCamera2Angles, kCamera2AnglesTurned),
-    kCamera2Position, kCamera2PositionMoved));
+  write_text(
+    path, replaced(
+      replaced(read_text(kTruePath), kCamera2Angles, kCamera2AnglesTurned),
+      kCamera2Position, kCamera2PositionMoved));
   return path;
 }
 
@@ -157,7 +159,8 @@ TEST(CalibrationCheck, RefinementRecoversATurnedAndMovedCamera2)
     ASSERT_TRUE(std::getline(after, line_after));
     if (line_before != line_after) {
       ++changed;
-      EXPECT_TRUE(line_before == std::string("  ") + kCamera2AnglesTurned ||
+      EXPECT_TRUE(
+        line_before == std::string("  ") + kCamera2AnglesTurned ||
         line_before == std::string("  ") + kCamera2PositionMoved) << line_before;
     }
   }
@@ -175,8 +178,11 @@ TEST(CalibrationCheck, RefinementOfCamera1RecoversItAndLeavesCamera2Alone)
 {
   const ScratchDirectory work;
   const fs::path perturbed = work / "perturbed.yaml";
-  write_text(perturbed, replaced(replaced(read_text(kTruePath), "Rxyz: [-137.0, 2.0, -32.5]",
-    "Rxyz: [-137.0, 2.0, -33.5]"), "Txyz: [0.25, -0.55, 0.75]", "Txyz: [0.25, -0.558, 0.75]"));
+  write_text(
+    perturbed, replaced(
+      replaced(
+        read_text(kTruePath), "Rxyz: [-137.0, 2.0, -32.5]",
+        "Rxyz: [-137.0, 2.0, -33.5]"), "Txyz: [0.25, -0.55, 0.75]", "Txyz: [0.25, -0.558, 0.75]"));
   const fs::path written = work / "refined.yaml";
   const RunResult run = run_check(
     {"--sample", "--config", perturbed.string(), "--refine-camera", "1", "--write",
@@ -212,7 +218,8 @@ TEST(CalibrationCheck, CamerasThatSeeNothingInCommonAreRefused)
   const fs::path far_away = work / "far_away.yaml";
   write_text(
     far_away, replaced(read_text(kTruePath), kCamera2Position, "Txyz: [3.30, 0.60, 0.70]"));
-  const RunResult run = run_check({"--sample", "--config", far_away.string(), "--refine", "--write",
+  const RunResult run = run_check(
+    {"--sample", "--config", far_away.string(), "--refine", "--write",
       (work / "out" / "refined.yaml").string()});
   EXPECT_EQ(run.exit_status, kExitRefused);
   expect_one_line(run.err, "no overlap: ");
@@ -266,7 +273,8 @@ TEST(CalibrationCheck, ARefinementThatCannotReachAgreementIsRefused)
 TEST(CalibrationCheck, UnreadableInputsAndBrokenConfigurationsExitWithTwo)
 {
   const ScratchDirectory work;
-  const RunResult missing = run_check({"--depth1", (work / "none.png").string(), "--depth2",
+  const RunResult missing = run_check(
+    {"--depth1", (work / "none.png").string(), "--depth2",
       (work / "none.png").string()});
   EXPECT_EQ(missing.exit_status, 2);
   expect_one_line(missing.err, "none.png: no such file");

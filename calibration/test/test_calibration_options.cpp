@@ -70,9 +70,11 @@ TEST(CalibrationOptions, MistakesNameTheOption)
   EXPECT_EQ(usage_error({"--sample", "--write", "x.yaml"}), "--write goes with --refine only");
   EXPECT_EQ(
     usage_error({"--sample", "--refine-camera", "3"}), "--refine-camera 3: expected 1 or 2");
-  EXPECT_EQ(usage_error({"--sample", "--refine", "--max-rotation-deg", "-1"}),
+  EXPECT_EQ(
+    usage_error({"--sample", "--refine", "--max-rotation-deg", "-1"}),
     "--max-rotation-deg -1: expected a positive number");
-  EXPECT_EQ(usage_error({"--sample", "--refine", "--max-translation-mm", "5mm"}),
+  EXPECT_EQ(
+    usage_error({"--sample", "--refine", "--max-translation-mm", "5mm"}),
     "--max-translation-mm 5mm: expected a positive number");
   EXPECT_EQ(usage_error({"--sample", "--sample"}), "--sample is given twice");
   EXPECT_EQ(usage_error({"--sample", "--refine=yes"}), "--refine takes no value");

@@ -1,7 +1,6 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
-#include <gtest/gtest.h>
-
 #include <Eigen/Geometry>
+#include <gtest/gtest.h>
 #include <pcl/common/transforms.h>
 
 #include "camera_correction.hpp"
@@ -84,13 +83,17 @@ TEST(CameraCorrection, DescribesHowTheCameraTurnsAndMoves)
   ExtrinsicValues configured;
   configured.angles_deg = {-134.1, -1.5, -153.4};
   configured.translation_m = {0.30, 0.60, 0.70};
-  // Turn the camera by 1.5 degrees about the vertical through its own centre, then move it 12 mm along x.
+  // Turn the camera by 1.5 degrees about the vertical through its own centre, then move it 12 mm
+  // along x.
   const Eigen::Matrix4d old_extrinsic = extrinsic_of(configured);
   Eigen::Matrix4d correction = Eigen::Matrix4d::Identity();
-  correction.block<3, 3>(0, 0) = Eigen::AngleAxisd(-1.5 * 3.141592653589793 / 180.0, Eigen::Vector3d::UnitZ())
+  correction.block<3, 3>(0, 0) = Eigen::AngleAxisd(
+    -1.5 * 3.141592653589793 / 180.0,
+    Eigen::Vector3d::UnitZ())
     .toRotationMatrix();
   const Eigen::Vector3d centre = old_extrinsic.block<3, 1>(0, 3);
-  correction.block<3, 1>(0, 3) = centre - correction.block<3, 3>(0, 0) * centre + Eigen::Vector3d(-0.012, 0.0, 0.0);
+  correction.block<3, 1>(0, 3) = centre - correction.block<3, 3>(0, 0) * centre + Eigen::Vector3d(
+    -0.012, 0.0, 0.0);
 
   const CameraCorrection result = correct_camera(correction, configured);
   EXPECT_NEAR(result.rotation_deg, 1.5, 1e-9);
@@ -122,7 +125,9 @@ TEST(CameraCorrection, RepairsARotationThatFloatArithmeticLeftSlightlySkewed)
   skewed(1, 1) = 1.0 + 1e-6;
   const CameraCorrection result = correct_camera(skewed, configured);
   const Eigen::Matrix3d rotation = result.corrected_extrinsic.block<3, 3>(0, 0);
-  EXPECT_LT((rotation * rotation.transpose() - Eigen::Matrix3d::Identity()).cwiseAbs().maxCoeff(), 1e-12);
+  EXPECT_LT(
+    (rotation * rotation.transpose() - Eigen::Matrix3d::Identity()).cwiseAbs().maxCoeff(),
+    1e-12);
   EXPECT_NEAR(rotation.determinant(), 1.0, 1e-12);
 }
 

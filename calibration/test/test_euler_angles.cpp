@@ -1,7 +1,6 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
-#include <gtest/gtest.h>
-
 #include <Eigen/Geometry>
+#include <gtest/gtest.h>
 
 #include <random>
 
@@ -31,7 +30,8 @@ TEST(EulerAngles, RandomRotationsSurviveTheRoundTripThroughTheAngles)
   std::mt19937 generator(20260801);
   std::uniform_real_distribution<double> any_angle(-180.0, 180.0);
   for (int i = 0; i < 2000; ++i) {
-    // ry over the whole circle too: the inverse must find an equivalent triple with ry in [-90, 90].
+    // ry over the whole circle too: the inverse must find an equivalent triple with ry in [-90,
+    // 90].
     const EulerAngles angles = {any_angle(generator), any_angle(generator), any_angle(generator)};
     const Eigen::Matrix3d rotation = node_rotation(angles);
     const EulerAngles recovered = rotation_to_euler(rotation);
@@ -85,7 +85,8 @@ TEST(EulerAngles, NoisyRotationNextToTheGimbalLockStaysWhole)
 TEST(EulerAngles, NearestEquivalentFollowsTheConfiguredTriple)
 {
   // The rgbd sample's camera: rz = 180 must not come back as -180, nor ry = 100 as 80.
-  for (const EulerAngles & configured : {EulerAngles{-1.3, 74.1, 180.0}, EulerAngles{10.0, 100.0, 20.0},
+  for (const EulerAngles & configured :
+    {EulerAngles{-1.3, 74.1, 180.0}, EulerAngles{10.0, 100.0, 20.0},
       EulerAngles{-137.0, 2.0, 350.0}})
   {
     const Eigen::Matrix3d rotation = euler_to_rotation_double(configured);

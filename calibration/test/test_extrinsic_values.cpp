@@ -40,7 +40,7 @@ std::vector<std::string> lines_of(const std::string & text)
 {
   std::vector<std::string> lines;
   std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) {
+  for (std::string line; std::getline(stream, line); ) {
     lines.push_back(line);
   }
   return lines;
@@ -63,7 +63,9 @@ TEST(ExtrinsicValues, ReadsTheConfiguredNumbers)
 
 TEST(ExtrinsicValues, ReplacingChangesOnlyTheSixNumbersOfTheChosenCamera)
 {
-  const std::string rewritten = replace_extrinsic_values(kFlowConfig, 2, corrected_values(), "test.yaml");
+  const std::string rewritten = replace_extrinsic_values(
+    kFlowConfig, 2,
+    corrected_values(), "test.yaml");
   const std::vector<std::string> before = lines_of(kFlowConfig);
   const std::vector<std::string> after = lines_of(rewritten);
   ASSERT_EQ(after.size(), before.size());
@@ -83,7 +85,9 @@ TEST(ExtrinsicValues, ReplacingChangesOnlyTheSixNumbersOfTheChosenCamera)
 
 TEST(ExtrinsicValues, BlockSequencesAndQuotedNumbersAreRewrittenInPlace)
 {
-  const std::string rewritten = replace_extrinsic_values(kBlockConfig, 2, corrected_values(), "test.yaml");
+  const std::string rewritten = replace_extrinsic_values(
+    kBlockConfig, 2,
+    corrected_values(), "test.yaml");
   EXPECT_EQ(
     rewritten,
     "camera_extrinsic_2:\n"
@@ -99,11 +103,15 @@ TEST(ExtrinsicValues, BlockSequencesAndQuotedNumbersAreRewrittenInPlace)
 
 TEST(ExtrinsicValues, TheNodeReadsTheRewrittenTransformFromTheNumbers)
 {
-  const std::string rewritten = replace_extrinsic_values(kFlowConfig, 2, corrected_values(), "test.yaml");
+  const std::string rewritten = replace_extrinsic_values(
+    kFlowConfig, 2,
+    corrected_values(), "test.yaml");
   const ExtrinsicTransform expected =
     make_extrinsic_transform({-134.0998f, -1.4999f, -153.4061f}, {0.299995f, 0.600168f, 0.699998f});
   EXPECT_EQ(configured_extrinsic(rewritten, 2, "test.yaml"), expected);
-  EXPECT_EQ(configured_extrinsic(rewritten, 1, "test.yaml"), configured_extrinsic(kFlowConfig, 1, "test.yaml"));
+  EXPECT_EQ(
+    configured_extrinsic(rewritten, 1, "test.yaml"),
+    configured_extrinsic(kFlowConfig, 1, "test.yaml"));
 }
 
 TEST(ExtrinsicValues, NumbersAreShortAndNeverNegativeZero)
@@ -126,7 +134,9 @@ TEST(ExtrinsicValues, MissingOrMalformedSequencesNameTheKey)
       }
     };
   expect_error("camera_extrinsic_1:\n  Rxyz: [1, 2, 3]\n", "camera_extrinsic_2.Rxyz");
-  expect_error("camera_extrinsic_2:\n  Rxyz: [1, 2]\n  Txyz: [1, 2, 3]\n", "camera_extrinsic_2.Rxyz");
+  expect_error(
+    "camera_extrinsic_2:\n  Rxyz: [1, 2]\n  Txyz: [1, 2, 3]\n",
+    "camera_extrinsic_2.Rxyz");
   expect_error("camera_extrinsic_2:\n  Rxyz: [1, 2, 3]\n  Txyz: [a, 2, 3]\n", "cfg.yaml");
   expect_error("camera_extrinsic_2: [\n", "cfg.yaml");
 }

@@ -78,9 +78,11 @@ TEST(SamplingVoxel, ARegionTooLargeForTheLargestVoxelIsRefused)
 {
   const SharedRegion huge = box({-100.0f, -100.0f, -20.0f}, {200.0f, 200.0f, 50.0f});
   const std::string refusal = refusal_of(huge);
-  EXPECT_NE(refusal.find("too large to thin: 200.0 x 200.0 x 50.0 m would need "),
+  EXPECT_NE(
+    refusal.find("too large to thin: 200.0 x 200.0 x 50.0 m would need "),
     std::string::npos) << refusal;
-  EXPECT_NE(refusal.find(" voxels of 10 mm, PCL's voxel grid holds at most "),
+  EXPECT_NE(
+    refusal.find(" voxels of 10 mm, PCL's voxel grid holds at most "),
     std::string::npos) << refusal;
   const SharedRegion endless = box({-3e38f, 0.0f, 0.0f}, {3e38f, 1.0f, 1.0f});
   EXPECT_NE(refusal_of(endless), "");
@@ -116,7 +118,8 @@ std::pair<int, std::string> check_sample_with(
   test::write_text(config, text);
   std::ostringstream out;
   std::ostringstream err;
-  const int status = run_calibration_check({"--sample", "--config", config.string()},
+  const int status = run_calibration_check(
+    {"--sample", "--config", config.string()},
     TAVRINOX_DEFAULT_CONFIG_PATH, out, err);
   return {status, err.str()};
 }
@@ -128,8 +131,10 @@ TEST(SamplingVoxelCheck, FocalLengthsOfOnePixelSpreadTheCloudsTooWideAndAreRefus
     {{"fx: 525.0", "fx: 1.0"}, {"fy: 525.0", "fy: 1.0"}, {"fx: 610.0", "fx: 1.0"},
       {"fy: 610.0", "fy: 1.0"}});
   EXPECT_EQ(status, kExitRefused);
-  EXPECT_EQ(err.rfind("tavrinox_calibration_check: the part of the arm frame both clouds share "
-    "is too large to thin: ", 0), 0u) << err;
+  EXPECT_EQ(
+    err.rfind(
+      "tavrinox_calibration_check: the part of the arm frame both clouds share "
+      "is too large to thin: ", 0), 0u) << err;
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
 }
 
@@ -140,8 +145,10 @@ TEST(SamplingVoxelCheck, BothCamerasSixThousandKilometresOutAreRefused)
   const auto [status, err] = check_sample_with(
     {{"Txyz: [0.25,", "Txyz: [6000000.25,"}, {"Txyz: [0.30,", "Txyz: [6000000.30,"}});
   EXPECT_EQ(status, kExitRefused);
-  EXPECT_EQ(err.rfind("tavrinox_calibration_check: the clouds meet 6.0e+06 m from the arm's "
-    "origin", 0), 0u) << err;
+  EXPECT_EQ(
+    err.rfind(
+      "tavrinox_calibration_check: the clouds meet 6.0e+06 m from the arm's "
+      "origin", 0), 0u) << err;
 }
 
 }  // namespace

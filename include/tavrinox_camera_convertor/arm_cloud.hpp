@@ -43,7 +43,8 @@ public:
    * @param render if given, every point is rendered into it, in cloud order, while it is made
    */
   void write(
-    const DepthPixels & depth, const CameraIntrinsics & intrinsics, const ExtrinsicTransform & extrinsic,
+    const DepthPixels & depth, const CameraIntrinsics & intrinsics,
+    const ExtrinsicTransform & extrinsic,
     pcl::PCLPointCloud2 & out, const DepthRenderTarget * render = nullptr);
 
   /**
@@ -51,7 +52,8 @@ public:
    *        does, for a frame whose cloud itself is not wanted.
    */
   void render(
-    const DepthPixels & depth, const CameraIntrinsics & intrinsics, const ExtrinsicTransform & extrinsic,
+    const DepthPixels & depth, const CameraIntrinsics & intrinsics,
+    const ExtrinsicTransform & extrinsic,
     const DepthRenderTarget & render);
 
   InstructionSet instruction_set() const {return instruction_set_;}
@@ -59,7 +61,8 @@ public:
 private:
   /// @brief Encodes every row; records go to `records` (sized exactly) or, if null, are dropped.
   void encode_rows(
-    const DepthPixels & depth, const CameraIntrinsics & intrinsics, const ExtrinsicTransform & extrinsic,
+    const DepthPixels & depth, const CameraIntrinsics & intrinsics,
+    const ExtrinsicTransform & extrinsic,
     std::uint8_t * records, std::size_t record_bytes, const DepthRenderTarget * render);
 
   /// @brief Room for one row's points in structure-of-arrays form.
@@ -67,7 +70,8 @@ private:
 
   InstructionSet instruction_set_;
   MillimetreTable metres_;
-  std::vector<std::uint8_t> row_records_;  ///< the last rows of a message, which has no room to spare
+  /// the last rows of a message, which has no room to spare
+  std::vector<std::uint8_t> row_records_;
   std::vector<float> row_points_;
 };
 

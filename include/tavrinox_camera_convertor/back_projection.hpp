@@ -43,12 +43,16 @@ inline float back_project_coordinate(std::uint32_t index, float principal, float
  * z = d / 1000 metres, x = (column - cx) * z / fx, y = (row - cy) * z / fy; zero pixels give
  * no point. The cloud is unorganized: width = points, height 1, or 0 x 0 when empty.
  */
-pcl::PointCloud<pcl::PointXYZ>::Ptr depth_to_cloud(const DepthPixels & depth, const CameraIntrinsics & intrinsics);
+pcl::PointCloud<pcl::PointXYZ>::Ptr depth_to_cloud(
+  const DepthPixels & depth,
+  const CameraIntrinsics & intrinsics);
 
 /**
  * @brief depth_to_cloud of a raw depth image view.
  * @throws FrameError when the image is not a readable depth image
  */
-pcl::PointCloud<pcl::PointXYZ>::Ptr depth_to_cloud(const ImageView & depth, const CameraIntrinsics & intrinsics);
+pcl::PointCloud<pcl::PointXYZ>::Ptr depth_to_cloud(
+  const ImageView & depth,
+  const CameraIntrinsics & intrinsics);
 
 }  // namespace tavrinox_camera_convertor

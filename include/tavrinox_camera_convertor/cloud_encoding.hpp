@@ -23,7 +23,8 @@ struct CloudMessage
   pcl::PCLPointCloud2 cloud;
 };
 
-/// @brief Encodes `cloud` exactly as pcl::toPCLPointCloud2 does (which pcl_conversions copies unchanged).
+/// @brief Encodes `cloud` exactly as pcl::toPCLPointCloud2 does (which pcl_conversions copies
+/// unchanged).
 void encode_cloud(const pcl::PointCloud<pcl::PointXYZ> & cloud, pcl::PCLPointCloud2 & out);
 
 /**

@@ -18,7 +18,8 @@ void convert_image_to_rgb8(const ImageView & image, ImageMessage & out);
 class ImageViewColorConverter : public ColorConverter
 {
 public:
-  explicit ImageViewColorConverter(const ImageView & image) : image_(image) {}
+  explicit ImageViewColorConverter(const ImageView & image)
+  : image_(image) {}
   void convert_to_rgb8(ImageMessage & out) const override {convert_image_to_rgb8(image_, out);}
 
 private:

@@ -28,7 +28,9 @@ public:
    * @throws FrameError for another encoding, a row step shorter than a row, or data
    *         shorter than step x height; nothing outside `image.data` is ever read
    */
-  DepthPixels(const ImageView & image, std::string_view camera, std::vector<std::uint16_t> & scratch);
+  DepthPixels(
+    const ImageView & image, std::string_view camera,
+    std::vector<std::uint16_t> & scratch);
 
   std::uint32_t width() const {return width_;}
   std::uint32_t height() const {return height_;}
@@ -36,7 +38,10 @@ public:
   bool empty() const {return width_ == 0 || height_ == 0;}
 
   /// @brief First byte of row `row`; pixel j is the 16-bit value at byte 2 * j.
-  const std::uint8_t * row(std::uint32_t row) const {return data_ + static_cast<std::size_t>(row) * step_;}
+  const std::uint8_t * row(std::uint32_t row) const
+  {
+    return data_ + static_cast<std::size_t>(row) * step_;
+  }
 
   /// @brief Millimetres at column `column` of a row returned by row().
   static std::uint16_t at(const std::uint8_t * row, std::uint32_t column)

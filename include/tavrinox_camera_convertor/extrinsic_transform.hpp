@@ -36,6 +36,7 @@ ExtrinsicTransform make_extrinsic_transform(
  * This is the start-up text that users compare against their calibration sheet.
  */
 void print_extrinsics(
-  std::ostream & out, const ExtrinsicTransform & extrinsic_1, const ExtrinsicTransform & extrinsic_2);
+  std::ostream & out, const ExtrinsicTransform & extrinsic_1,
+  const ExtrinsicTransform & extrinsic_2);
 
 }  // namespace tavrinox_camera_convertor

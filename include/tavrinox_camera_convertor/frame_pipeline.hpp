@@ -39,7 +39,9 @@ public:
    * @param instruction_set what the per-pixel loops use; every choice gives the same outputs
    * @throws std::invalid_argument when this build or processor cannot run `instruction_set`
    */
-  explicit FramePipeline(const CameraConfig & config, InstructionSet instruction_set = fastest_instruction_set());
+  explicit FramePipeline(
+    const CameraConfig & config,
+    InstructionSet instruction_set = fastest_instruction_set());
 
   /**
    * @brief Runs one frame.
@@ -52,7 +54,9 @@ public:
    * @throws FrameError for a depth image that cannot be read (nothing published)
    * @throws whatever `color` or `output` throw
    */
-  void process(const DepthPair & depth, const ColorConverter & color, Clock & clock, FrameOutput & output);
+  void process(
+    const DepthPair & depth, const ColorConverter & color, Clock & clock,
+    FrameOutput & output);
 
   /// @brief Stage times of the last frame that reached its end.
   const FrameTimings & last_timings() const {return timings_;}
@@ -60,11 +64,14 @@ public:
 private:
   /// @brief Writes the cloud of `kind` if wanted, or only renders its points into `target`.
   void write_or_render(
-    OutputKind kind, OutputSet wanted, const DepthPixels & depth, const CameraIntrinsics & intrinsics,
+    OutputKind kind, OutputSet wanted, const DepthPixels & depth,
+    const CameraIntrinsics & intrinsics,
     const ExtrinsicTransform & extrinsic, CloudMessage & message, const DepthRenderTarget * target);
 
   /// @brief Stamps and frames the cloud of `kind` and hands it to `output`, if wanted.
-  void publish_cloud_if_wanted(OutputKind kind, OutputSet wanted, Clock & clock, FrameOutput & output);
+  void publish_cloud_if_wanted(
+    OutputKind kind, OutputSet wanted, Clock & clock,
+    FrameOutput & output);
 
   CloudMessage & cloud_message(OutputKind kind);
 

@@ -76,6 +76,7 @@ inline ImageView view_of(const ImageMessage & image) {return view_of_message(ima
  * @throws FrameError when the step is shorter than a row or the data shorter than step x height
  */
 void require_rows_inside_data(
-  const ImageView & image, std::size_t bytes_per_pixel, std::string_view camera, std::string_view kind);
+  const ImageView & image, std::size_t bytes_per_pixel, std::string_view camera,
+  std::string_view kind);
 
 }  // namespace tavrinox_camera_convertor

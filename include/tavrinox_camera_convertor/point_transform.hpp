@@ -41,7 +41,9 @@ public:
     const __m128 px = _mm_mul_ps(_mm_set1_ps(x), column_[0]);
     const __m128 py = _mm_mul_ps(_mm_set1_ps(y), column_[1]);
     const __m128 pz = _mm_mul_ps(_mm_set1_ps(z), column_[2]);
-    _mm_storeu_ps(reinterpret_cast<float *>(record), _mm_add_ps(px, _mm_add_ps(py, _mm_add_ps(pz, column_[3]))));
+    _mm_storeu_ps(
+      reinterpret_cast<float *>(record),
+      _mm_add_ps(px, _mm_add_ps(py, _mm_add_ps(pz, column_[3]))));
 #else
     const Eigen::Matrix4f & m = matrix_;
     const float point[4] = {

@@ -1,11 +1,11 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #include "tavrinox_camera_convertor/ros/camera_convertor.hpp"
 
-#include <ament_index_cpp/get_package_share_directory.hpp>
-
 #include <functional>
 #include <iostream>
 #include <utility>
+
+#include <ament_index_cpp/get_package_share_directory.hpp>
 
 #include "tavrinox_camera_convertor/back_projection.hpp"
 #include "tavrinox_camera_convertor/camera_config.hpp"
@@ -110,11 +110,12 @@ void CameraConvertor::InitializeParams()
 
 void CameraConvertor::synced_callback(
   std::shared_ptr<const Image> rgb_1, std::shared_ptr<const Image> depth_1,
-  std::shared_ptr<const Image> /*rgb_2: pairing only*/, std::shared_ptr<const Image> depth_2)
+  std::shared_ptr<const Image>/*rgb_2: pairing only*/, std::shared_ptr<const Image> depth_2)
 {
   try {
     PublisherOutput output(
-      {*cam1_cloud_pub_, *cam2_cloud_pub_, *depth_image_pub_, *color_image_pub_, *converted_cloud_pub_});
+      {*cam1_cloud_pub_, *cam2_cloud_pub_, *depth_image_pub_, *color_image_pub_,
+        *converted_cloud_pub_});
     RosSystemClock clock;
     pipeline_->process(
       {image_view(*depth_1), image_view(*depth_2)}, CvBridgeColorConverter(std::move(rgb_1)), clock,

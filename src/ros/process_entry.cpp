@@ -1,12 +1,12 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #include "tavrinox_camera_convertor/ros/process_entry.hpp"
 
+#include <signal.h>
+
 #include <chrono>
 #include <exception>
 #include <memory>
 #include <string>
-
-#include <signal.h>
 
 #include <rclcpp/rclcpp.hpp>
 

@@ -21,7 +21,9 @@ sigset_t signal_set(const std::vector<int> & signals)
   sigemptyset(&set);
   for (const int signal_number : signals) {
     if (sigaddset(&set, signal_number) != 0) {
-      throw std::system_error(errno, std::generic_category(), "signal " + std::to_string(signal_number));
+      throw std::system_error(
+              errno, std::generic_category(),
+              "signal " + std::to_string(signal_number));
     }
   }
   return set;
@@ -57,7 +59,8 @@ SignalHandlingThread::SignalHandlingThread(const std::vector<int> & signals)
   try {
     change_mask(SIG_BLOCK, set);
     // The new thread inherits the blocked mask and opens it only for itself.
-    receiver_ = std::thread([set, read_fd = wake_read_fd_]() {
+    receiver_ = std::thread(
+      [set, read_fd = wake_read_fd_]() {
         pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
         wait_for_wake_up(read_fd);
         pthread_sigmask(SIG_BLOCK, &set, nullptr);

@@ -1,18 +1,18 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #include "literal_pipeline.hpp"
 
+#include <Eigen/LU>
 #include <pcl/common/transforms.h>
 #include <pcl/conversions.h>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 
-#include <Eigen/LU>
-#include <opencv2/core.hpp>
-
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <memory>
+
+#include <opencv2/core.hpp>
 
 #include "tavrinox_camera_convertor/color_conversion.hpp"
 #include "tavrinox_camera_convertor/depth_completion.hpp"

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +27,21 @@ extern char ** environ;
 namespace tavrinox_camera_convertor::test
 {
 
+/**
+ * @brief Sets the environment every node test runs in, before anything starts ROS: the
+ * middleware CTest chose in RMW_IMPLEMENTATION (Cyclone DDS when none), loopback only, and each
+ * middleware's own defaults whatever profile the user's shell names.
+ */
+inline void use_test_middleware()
+{
+  const char * const middleware = std::getenv("RMW_IMPLEMENTATION");
+  setenv("RMW_IMPLEMENTATION", middleware != nullptr ? middleware : "rmw_cyclonedds_cpp", 1);
+  std::printf("middleware: %s\n", std::getenv("RMW_IMPLEMENTATION"));
+  setenv("ROS_LOCALHOST_ONLY", "1", 1);
+  unsetenv("CYCLONEDDS_URI");
+  unsetenv("FASTRTPS_DEFAULT_PROFILES_FILE");
+}
+
 /// A prefix that the ament index knows as this package's install: config file plus index marker.
 class TemporaryPackagePrefix
 {
@@ -40,7 +56,8 @@ public:
     root_ = pattern;
     const std::filesystem::path share = root_ / "share" / "tavrinox_camera_convertor" / "config";
     std::filesystem::create_directories(share);
-    const std::filesystem::path index = root_ / "share" / "ament_index" / "resource_index" / "packages";
+    const std::filesystem::path index = root_ / "share" / "ament_index" / "resource_index" /
+      "packages";
     std::filesystem::create_directories(index);
     std::ofstream(index / "tavrinox_camera_convertor").flush();
     if (config != nullptr) {
@@ -54,7 +71,8 @@ public:
   std::string path() const {return root_.string();}
   std::string config_path() const
   {
-    return (root_ / "share" / "tavrinox_camera_convertor" / "config" / "camera_config.yaml").string();
+    return (root_ / "share" / "tavrinox_camera_convertor" / "config" /
+           "camera_config.yaml").string();
   }
 
 private:
@@ -79,9 +97,11 @@ public:
     for (char ** entry = environ; *entry != nullptr; ++entry) {
       const std::string text = *entry;
       const auto equals = text.find('=');
-      environment[text.substr(0, equals)] = equals == std::string::npos ? "" : text.substr(equals + 1);
+      environment[text.substr(0, equals)] = equals == std::string::npos ? "" : text.substr(
+        equals + 1);
     }
-    const std::string ament = environment.count("AMENT_PREFIX_PATH") ? environment["AMENT_PREFIX_PATH"] : "";
+    const std::string ament =
+      environment.count("AMENT_PREFIX_PATH") ? environment["AMENT_PREFIX_PATH"] : "";
     environment["AMENT_PREFIX_PATH"] = prefix.path() + (ament.empty() ? "" : ":" + ament);
     environment["ROS_DOMAIN_ID"] = std::to_string(domain_id);
     environment["ROS_LOCALHOST_ONLY"] = "1";
@@ -106,7 +126,9 @@ public:
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, log_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(
+      &actions, STDOUT_FILENO,
+      log_path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
     std::vector<std::string> words = {executable};
     words.insert(words.end(), arguments.begin(), arguments.end());
@@ -176,7 +198,8 @@ public:
     return !exited_;
   }
 
-  /// @brief The exit status once the process ended, or -1 after `timeout`; a signal death gives 128 + signal.
+  /// @brief The exit status once the process ended, or -1 after `timeout`; a signal death gives 128
+  /// + signal.
   int wait_for_exit(std::chrono::seconds timeout)
   {
     const auto deadline = std::chrono::steady_clock::now() + timeout;

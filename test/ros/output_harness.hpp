@@ -28,7 +28,8 @@ namespace tavrinox_camera_convertor::test
 
 using sensor_msgs::msg::Image;
 using sensor_msgs::msg::PointCloud2;
-using namespace std::chrono_literals;
+using std::chrono_literals::operator""ms;
+using std::chrono_literals::operator""s;
 
 inline const char * const kConfig =
   "camera_extrinsic_1: {Rxyz: [0, 0, 0], Txyz: [0.1, 0, 0]}\n"
@@ -193,15 +194,16 @@ public:
   /// @brief Waits until the node's subscriptions and publishers have matched ours.
   bool wait_for_node(std::chrono::seconds timeout)
   {
-    return spin_until(timeout, [this] {
-               bool matched = rgb_1_->get_subscription_count() > 0 &&
-               depth_1_->get_subscription_count() > 0 && rgb_2_->get_subscription_count() > 0 &&
-               depth_2_->get_subscription_count() > 0;
-               for (const auto & subscription : subscriptions_) {
-                 matched = matched && (!subscription || subscription->get_publisher_count() > 0);
-               }
-               return matched;
-             });
+    return spin_until(
+      timeout, [this] {
+        bool matched = rgb_1_->get_subscription_count() > 0 &&
+        depth_1_->get_subscription_count() > 0 && rgb_2_->get_subscription_count() > 0 &&
+        depth_2_->get_subscription_count() > 0;
+        for (const auto & subscription : subscriptions_) {
+          matched = matched && (!subscription || subscription->get_publisher_count() > 0);
+        }
+        return matched;
+      });
   }
 
   /// @brief Publishes the set; image k is stamped `stamp` plus `offsets_ms[k]` milliseconds.

@@ -133,7 +133,12 @@ TEST(Component, AnUnreadableConfigurationFailsTheLoadWithTheFatalLineAndTheConta
   auto list = harness.node().create_client<ListNodes>("/ComponentManager/_container/list_nodes");
   ASSERT_TRUE(harness.spin_until(10s, [&] {return list->service_is_ready();}));
   auto future = list->async_send_request(std::make_shared<ListNodes::Request>());
-  ASSERT_TRUE(harness.spin_until(10s, [&] {return future.wait_for(0s) == std::future_status::ready;}));
+  ASSERT_TRUE(
+    harness.spin_until(
+      10s, [&] {
+        return future.wait_for(
+          0s) == std::future_status::ready;
+      }));
   EXPECT_TRUE(future.get()->full_node_names.empty());
 }
 
@@ -143,15 +148,11 @@ TEST(Component, AnUnreadableConfigurationFailsTheLoadWithTheFatalLineAndTheConta
 int main(int argc, char ** argv)
 {
   ::testing::InitGoogleTest(&argc, argv);
-  const char * const middleware = std::getenv("RMW_IMPLEMENTATION");
-  setenv("RMW_IMPLEMENTATION", middleware != nullptr ? middleware : "rmw_cyclonedds_cpp", 1);
-  std::printf("middleware: %s\n", std::getenv("RMW_IMPLEMENTATION"));
-  setenv("ROS_LOCALHOST_ONLY", "1", 1);
-  unsetenv("CYCLONEDDS_URI");
-  unsetenv("FASTRTPS_DEFAULT_PROFILES_FILE");
+  tavrinox_camera_convertor::test::use_test_middleware();
   // The container finds the component library through the ament index of the install.
   const char * const ament = std::getenv("AMENT_PREFIX_PATH");
-  const std::string prefixes = std::string(TAVRINOX_INSTALL_PREFIX) + (ament ? std::string(":") + ament : "");
+  const std::string prefixes = std::string(TAVRINOX_INSTALL_PREFIX) +
+    (ament ? std::string(":") + ament : "");
   setenv("AMENT_PREFIX_PATH", prefixes.c_str(), 1);
   return RUN_ALL_TESTS();
 }

@@ -35,7 +35,9 @@ TEST(MessageConversions, DepthMessageBackProjectsInPixelOrder)
   // Row-major 0, 1000, 0, 2000 with unit focal lengths: (1, 0, 1) from row 0, then (2, 2, 2).
   const auto message = depth_message(2, 2, {0, 1000, 0, 2000});
   const pcl::PointCloud<pcl::PointXYZ>::Ptr cloud =
-    depth_to_cloud(std::shared_ptr<const sensor_msgs::msg::Image>(message), {1.0f, 1.0f, 0.0f, 0.0f});
+    depth_to_cloud(
+    std::shared_ptr<const sensor_msgs::msg::Image>(message),
+    {1.0f, 1.0f, 0.0f, 0.0f});
   ASSERT_EQ(cloud->size(), 2u);
   EXPECT_EQ(cloud->width, 2u);
   EXPECT_EQ(cloud->height, 1u);
@@ -51,7 +53,9 @@ TEST(MessageConversions, ADepthMessageShorterThanItsHeaderIsRefused)
   auto message = depth_message(4, 4, std::vector<std::uint16_t>(16, 500));
   message->data.resize(10);
   EXPECT_THROW(
-    depth_to_cloud(std::shared_ptr<const sensor_msgs::msg::Image>(message), {1.0f, 1.0f, 0.0f, 0.0f}),
+    depth_to_cloud(
+      std::shared_ptr<const sensor_msgs::msg::Image>(
+        message), {1.0f, 1.0f, 0.0f, 0.0f}),
     FrameError);
 }
 

@@ -66,7 +66,10 @@ protected:
 
   void SetUp() override
   {
-    ASSERT_TRUE(node_.wait_for_output("Subscribe topic_2: /test/rgb_2 and /test/depth_2", 20s)) << node_.output();
+    ASSERT_TRUE(
+      node_.wait_for_output(
+        "Subscribe topic_2: /test/rgb_2 and /test/depth_2",
+        20s)) << node_.output();
     ASSERT_TRUE(harness_.wait_for_node(20s)) << "the node's topics never matched";
   }
 
@@ -142,7 +145,8 @@ TEST_F(NodeIntegration, UnconvertibleColourPublishesTheFirstThreeAndTheNodeGoesO
   std::sort(harness_.order.begin(), harness_.order.end());
   EXPECT_EQ(
     harness_.order,
-    (std::vector<OutputKind>{OutputKind::cam1_cloud, OutputKind::cam2_cloud, OutputKind::depth_image}));
+    (std::vector<OutputKind>{OutputKind::cam1_cloud, OutputKind::cam2_cloud,
+      OutputKind::depth_image}));
   EXPECT_TRUE(node_.wait_for_output("Frame dropped:", 5s)) << node_.output();
   EXPECT_NE(node_.output().find("[ERROR]"), std::string::npos);
 
@@ -156,7 +160,10 @@ TEST_F(NodeIntegration, UnreadableDepthPublishesNothingOfThatFrame)
   InputSet wrong_encoding;
   wrong_encoding.depth_2.encoding = "8UC1";
   harness_.publish(wrong_encoding, stamp_at(90));
-  ASSERT_TRUE(node_.wait_for_output("camera 2 depth image: encoding \"8UC1\" is not supported", 15s)) << node_.output();
+  ASSERT_TRUE(
+    node_.wait_for_output(
+      "camera 2 depth image: encoding \"8UC1\" is not supported",
+      15s)) << node_.output();
   harness_.spin_for(500ms);
   EXPECT_TRUE(harness_.order.empty());
 
@@ -169,7 +176,10 @@ TEST_F(NodeIntegration, ShortDepthDataIsRejectedWithItsReason)
   InputSet short_data;
   short_data.depth_1.data.resize(100);
   harness_.publish(short_data, stamp_at(110));
-  ASSERT_TRUE(node_.wait_for_output("camera 1 depth image: data holds 100 bytes", 15s)) << node_.output();
+  ASSERT_TRUE(
+    node_.wait_for_output(
+      "camera 1 depth image: data holds 100 bytes",
+      15s)) << node_.output();
   harness_.spin_for(500ms);
   EXPECT_TRUE(harness_.order.empty());
   EXPECT_TRUE(node_.running());
@@ -251,7 +261,10 @@ TEST_F(NodeLazyOutputs, SubscribersComingAndGoingGetExactlyTheirOutputsOfEachSet
 
     const InputSet set = set_number(static_cast<int>(n));
     harness_.publish(set, stamp_at(200 + static_cast<int>(n)));
-    ASSERT_TRUE(harness_.spin_until(15s, [&] {return harness_.order.size() >= listeners[n].size();}))
+    ASSERT_TRUE(
+      harness_.spin_until(
+        15s,
+        [&] {return harness_.order.size() >= listeners[n].size();}))
       << node_.output();
     harness_.spin_for(listeners[n].empty() ? 1500ms : 300ms);
     std::vector<OutputKind> arrived = harness_.order;
@@ -295,21 +308,26 @@ TEST_F(NodeLazyOutputs, ABadColourImageStillWithholdsTheConvertedCloudWhenOnlyIt
   EXPECT_TRUE(harness_.order.empty());
 
   harness_.publish(InputSet(), stamp_at(310));
-  ASSERT_TRUE(harness_.spin_until(15s, [&] {return !harness_.converted.empty();})) << node_.output();
+  ASSERT_TRUE(
+    harness_.spin_until(
+      15s,
+      [&] {return !harness_.converted.empty();})) << node_.output();
 }
 
 TEST(NodeMixedMiddleware, AConsumerOnTheOtherMiddlewareReceivesEveryOutputOfASet)
 {
   // Both are DDS on the same domain: a node on one and its consumers on the other still meet.
   const std::string ours = std::getenv("RMW_IMPLEMENTATION");
-  const std::string other = ours == "rmw_cyclonedds_cpp" ? "rmw_fastrtps_cpp" : "rmw_cyclonedds_cpp";
+  const std::string other = ours ==
+    "rmw_cyclonedds_cpp" ? "rmw_fastrtps_cpp" : "rmw_cyclonedds_cpp";
   if (!TAVRINOX_BOTH_MIDDLEWARES) {
     GTEST_SKIP() << other << " is not installed";
   }
   const std::string config = kConfig;
   test::TemporaryPackagePrefix prefix(&config);
   const int domain = unique_domain_id();
-  test::NodeProcess node(TAVRINOX_NODE_EXECUTABLE, prefix, domain, {}, {{"RMW_IMPLEMENTATION", other}});
+  test::NodeProcess node(TAVRINOX_NODE_EXECUTABLE, prefix, domain, {},
+    {{"RMW_IMPLEMENTATION", other}});
   Harness harness(domain);
   ASSERT_TRUE(node.wait_for_output("Subscribe topic_2:", 20s)) << node.output();
   // Across the two middlewares, discovery waits for the periodic participant announcements.
@@ -370,13 +388,18 @@ TEST(NodeLifecycle, MissingConfigurationEndsWithStatusOneAndTheLibrarysText)
 
 TEST(NodeLifecycle, MalformedConfigurationPrintsTheMatricesThenEndsWithStatusOne)
 {
-  const std::string config = std::string(kConfig).replace(std::string(kConfig).find("fx: 60"), 6, "fx: wide");
+  const std::string config = std::string(kConfig).replace(
+    std::string(kConfig).find(
+      "fx: 60"), 6, "fx: wide");
   test::TemporaryPackagePrefix prefix(&config);
   test::NodeProcess node(TAVRINOX_NODE_EXECUTABLE, prefix, unique_domain_id());
   EXPECT_EQ(node.wait_for_exit(20s), 1) << node.output();
   const std::string output = node.output();
   EXPECT_NE(output.find("camera_extrinsic_2_: "), std::string::npos) << output;
-  EXPECT_NE(output.find("Cannot start: yaml-cpp: error at line 3, column 26: bad conversion"), std::string::npos) << output;
+  EXPECT_NE(
+    output.find(
+      "Cannot start: yaml-cpp: error at line 3, column 26: bad conversion"),
+    std::string::npos) << output;
   EXPECT_EQ(output.find("Subscribe topic_1"), std::string::npos) << output;
 }
 
@@ -402,12 +425,6 @@ TEST(NodeLifecycle, BestEffortInputsDoNotMatchTheReliableSubscriptions)
 int main(int argc, char ** argv)
 {
   ::testing::InitGoogleTest(&argc, argv);
-  // CTest runs these tests once per installed middleware and says which in RMW_IMPLEMENTATION.
-  const char * const middleware = std::getenv("RMW_IMPLEMENTATION");
-  setenv("RMW_IMPLEMENTATION", middleware != nullptr ? middleware : "rmw_cyclonedds_cpp", 1);
-  std::printf("middleware: %s\n", std::getenv("RMW_IMPLEMENTATION"));
-  setenv("ROS_LOCALHOST_ONLY", "1", 1);
-  unsetenv("CYCLONEDDS_URI");
-  unsetenv("FASTRTPS_DEFAULT_PROFILES_FILE");
+  tavrinox_camera_convertor::test::use_test_middleware();
   return RUN_ALL_TESTS();
 }

@@ -3,11 +3,13 @@
 // the very buffers the pipeline wrote, and images from a driver in the process reach the
 // pipeline without being copied.
 #include <gtest/gtest.h>
+#include <rcutils/logging.h>
 
 #include <atomic>
-#include <cstdarg>
-#include <cstdio>
 #include <chrono>
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -16,7 +18,6 @@
 #include <vector>
 
 #include <rclcpp/rclcpp.hpp>
-#include <rcutils/logging.h>
 #include <sensor_msgs/msg/image.hpp>
 #include <sensor_msgs/msg/point_cloud2.hpp>
 
@@ -30,7 +31,7 @@ namespace
 {
 
 /// Allocations of a megabyte or more in this process: only whole images and clouds are that big.
-std::atomic<long> large_allocations{0};
+std::atomic<std::int64_t> large_allocations{0};
 constexpr std::size_t kLarge = 1 << 20;
 
 /// Whether the node has logged a dropped frame, which shows that a set reached its pipeline.
@@ -127,7 +128,7 @@ TEST(ZeroCopy, AnInProcessSubscriberReceivesThePipelinesOwnBuffers)
   image.height = 480;
   image.encoding = "rgb8";
   image.step = 3 * 640;
-  image.data.assign(std::size_t{3} * 640 * 480, 77);
+  image.data.assign(std::size_t{3} *640 * 480, 77);
   const std::uint8_t * const image_buffer = image.data.data();
   publish_image(image, *image_publisher);
 
@@ -150,7 +151,8 @@ TEST(ZeroCopy, WithoutAnInProcessSubscriberTheBufferComesBackForTheNextFrame)
   // A subscriber in a context of its own is served by the middleware, as another process is.
   auto context = std::make_shared<rclcpp::Context>();
   context->init(0, nullptr);
-  auto other = std::make_shared<rclcpp::Node>("other_process", rclcpp::NodeOptions().context(context));
+  const rclcpp::NodeOptions other_options = rclcpp::NodeOptions().context(context);
+  auto other = std::make_shared<rclcpp::Node>("other_process", other_options);
   PointCloud2::ConstSharedPtr received;
   auto subscription = other->create_subscription<PointCloud2>(
     "/zero_copy/lent", 1, [&](PointCloud2::ConstSharedPtr m) {received = m;});
@@ -209,7 +211,7 @@ TEST(ZeroCopy, ImagesFromAnInProcessDriverAreNotCopiedOnTheirWayIn)
   }
   images.back()->encoding = "8UC1";
   rcutils_logging_set_output_handler(watch_log);
-  const long before = large_allocations.load();
+  const std::int64_t before = large_allocations.load();
   for (std::size_t k = 0; k < images.size(); ++k) {
     inputs[k % 4]->publish(std::move(images[k]));
     executor.spin_some(10ms);
@@ -224,8 +226,8 @@ TEST(ZeroCopy, ImagesFromAnInProcessDriverAreNotCopiedOnTheirWayIn)
   copied.height = 720;
   copied.encoding = "16UC1";
   copied.step = 2 * 1280;
-  copied.data.assign(std::size_t{2} * 1280 * 720, 3);
-  const long before_copies = large_allocations.load();
+  copied.data.assign(std::size_t{2} *1280 * 720, 3);
+  const std::int64_t before_copies = large_allocations.load();
   inputs[1]->publish(copied);
   executor.spin_some(10ms);
   EXPECT_GE(large_allocations.load() - before_copies, 1);
@@ -239,10 +241,7 @@ TEST(ZeroCopy, ImagesFromAnInProcessDriverAreNotCopiedOnTheirWayIn)
 int main(int argc, char ** argv)
 {
   ::testing::InitGoogleTest(&argc, argv);
-  const char * const middleware = std::getenv("RMW_IMPLEMENTATION");
-  setenv("RMW_IMPLEMENTATION", middleware != nullptr ? middleware : "rmw_cyclonedds_cpp", 1);
-  std::printf("middleware: %s\n", std::getenv("RMW_IMPLEMENTATION"));
-  setenv("ROS_LOCALHOST_ONLY", "1", 1);
+  tavrinox_camera_convertor::test::use_test_middleware();
   setenv("ROS_DOMAIN_ID", std::to_string(1 + getpid() % 200).c_str(), 1);
   rclcpp::init(argc, argv);
   const int status = RUN_ALL_TESTS();
