@@ -7,6 +7,13 @@ REPO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_ROOT="${TAVRINOX_BUILD_ROOT:-${REPO_ROOT}/build}"
 JOBS="${TAVRINOX_JOBS:-$(nproc)}"
 
+# Build trees under the repository hold generated C++ and XML files: the marker keeps ROS 2's
+# linters, which walk the whole package directory, and colcon's package discovery out of them.
+prepare_build_root() {
+  mkdir -p "${BUILD_ROOT}"
+  touch "${BUILD_ROOT}/AMENT_IGNORE"
+}
+
 # Packages of the build itself; the ROS 2 node additionally needs an installed ROS 2 Humble.
 BUILD_PACKAGES=(
   cmake make g++ pkg-config
@@ -74,6 +81,7 @@ install_fuzz_packages() {
 configure_and_build() {
   local dir="$1"
   shift
+  prepare_build_root
   cmake -S "${REPO_ROOT}" -B "${dir}" -DCMAKE_BUILD_TYPE=Release "$@"
   cmake --build "${dir}" --parallel "${JOBS}"
 }
@@ -83,6 +91,7 @@ configure_and_build() {
 configure_and_build_targets() {
   local dir="$1"
   shift
+  prepare_build_root
   cmake -S "${REPO_ROOT}" -B "${dir}" -DCMAKE_BUILD_TYPE=Release
   cmake --build "${dir}" --parallel "${JOBS}" --target "$@"
 }
@@ -120,6 +129,7 @@ COLCON_PATHS=(--base-paths "${REPO_ROOT}" --build-base "${ROS_WORKSPACE}/build"
 
 # colcon_build_package [CMAKE ARGS...]: builds and installs the package with colcon.
 colcon_build_package() {
+  prepare_build_root
   rm -f "${ROS_WORKSPACE}/src/tavrinox_camera_convertor"
   colcon build "${COLCON_PATHS[@]}" --packages-select tavrinox_camera_convertor \
     --event-handlers console_direct- \

@@ -27,6 +27,7 @@ install_packages "${BUILD_PACKAGES[@]}"
 install_fuzz_packages
 
 step "Building the fuzz targets with clang and the sanitizers (${FUZZ_BUILD})"
+prepare_build_root
 cmake -S "${REPO_ROOT}" -B "${FUZZ_BUILD}" \
   -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTAVRINOX_BUILD_FUZZERS=ON -DTAVRINOX_SANITIZE=ON -DTAVRINOX_BUILD_TESTS=OFF \

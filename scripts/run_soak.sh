@@ -17,6 +17,7 @@ step "Installing build packages"
 install_packages "${BUILD_PACKAGES[@]}"
 
 step "Building the soak tool (${SOAK_BUILD})"
+prepare_build_root
 cmake -S "${REPO_ROOT}" -B "${SOAK_BUILD}" -DCMAKE_BUILD_TYPE=Release -DTAVRINOX_BUILD_TOOLS=ON
 cmake --build "${SOAK_BUILD}" --parallel "${JOBS}" --target tavrinox_soak
 
