@@ -35,9 +35,9 @@ Loaded load_failing(const std::string & text)
 {
   std::ostringstream printed;
   Loaded loaded;
-  const std::string path = test::write_temp_file("camera_config_test.yaml", text);
+  const test::TemporaryFile file("camera_config_test.yaml", text);
   try {
-    load_camera_config(path, printed);
+    load_camera_config(file.path(), printed);
     ADD_FAILURE() << "loading succeeded";
   } catch (const Exception & error) {
     loaded.error = error.what();
@@ -51,7 +51,7 @@ CameraConfig load(const std::string & text, std::string * printed = nullptr)
 {
   std::ostringstream out;
   const CameraConfig config =
-    load_camera_config(test::write_temp_file("camera_config_test.yaml", text), out);
+    load_camera_config(test::TemporaryFile("camera_config_test.yaml", text).path(), out);
   if (printed != nullptr) {
     *printed = out.str();
   }
@@ -190,8 +190,8 @@ TEST(CameraConfig, MissingOrBrokenFileRaisesTheLibrarysOwnErrors)
   std::ostringstream printed;
   EXPECT_THROW(
     load_camera_config(::testing::TempDir() + "no_such_config.yaml", printed), YAML::BadFile);
-  const std::string broken = test::write_temp_file("broken.yaml", "camera_extrinsic_1: [1, 2\n");
-  EXPECT_THROW(load_camera_config(broken, printed), YAML::ParserException);
+  const test::TemporaryFile broken("broken.yaml", "camera_extrinsic_1: [1, 2\n");
+  EXPECT_THROW(load_camera_config(broken.path(), printed), YAML::ParserException);
   EXPECT_EQ(printed.str(), "");
 }
 

@@ -84,7 +84,7 @@ std::string load_error(const std::string & original, const std::string & replace
   text.replace(at, original.size(), replacement);
   std::ostringstream printed;
   try {
-    load_camera_config(test::write_temp_file("malformed_input_config.yaml", text), printed);
+    load_camera_config(test::TemporaryFile("malformed_input_config.yaml", text).path(), printed);
   } catch (const YAML::BadConversion & error) {
     return error.what();
   }

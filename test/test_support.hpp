@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <stdexcept>
@@ -98,16 +99,26 @@ inline Record record_at(const std::vector<std::uint8_t> & data, std::size_t inde
   return record;
 }
 
-/// Writes `text` to a fresh file under the test's temporary directory and returns its path.
-/// The process id keeps tests that ctest runs side by side off each other's files.
-inline std::string write_temp_file(const std::string & name, const std::string & text)
+/// A file of the test's own, written on construction and removed when it goes out of scope.
+class TemporaryFile
 {
-  const std::string path = std::string(::testing::TempDir()) + std::to_string(getpid()) + "_" +
-    name;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  return path;
-}
+public:
+  /// @brief Writes `text` to `name` in the test's temporary directory, prefixed with the pid.
+  TemporaryFile(const std::string & name, const std::string & text)
+  : path_(std::string(::testing::TempDir()) + std::to_string(getpid()) + "_" + name)
+  {
+    std::ofstream out(path_, std::ios::binary | std::ios::trunc);
+    out << text;
+  }
+  ~TemporaryFile() {std::remove(path_.c_str());}
+  TemporaryFile(const TemporaryFile &) = delete;
+  TemporaryFile & operator=(const TemporaryFile &) = delete;
+
+  const std::string & path() const {return path_;}
+
+private:
+  std::string path_;
+};
 
 /// A configuration with identity extrinsics and 640 x 480-style intrinsics.
 inline CameraConfig identity_config()
