@@ -9,6 +9,13 @@ if [ -z "$(find_ros2_setup)" ]; then
   exit 0
 fi
 source_ros2
+for middleware in rmw_cyclonedds_cpp rmw_fastrtps_cpp; do
+  if ros2 pkg prefix "${middleware}" >/dev/null 2>&1; then
+    echo "middleware ${middleware}: installed, the node tests run on it"
+  else
+    echo "middleware ${middleware}: not installed, its node tests are skipped"
+  fi
+done
 
 step "colcon build (${ROS_WORKSPACE})"
 colcon_build_package
