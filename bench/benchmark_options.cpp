@@ -64,10 +64,16 @@ BenchmarkOptions parse_benchmark_options(
       options.instruction_set = instruction_set_named(value());
     } else if (arg == "--runs") {
       options.runs = runs_from(value());
+    } else if (arg == "--threads") {
+      const std::string threads = value();
+      if (threads != "1" && threads != "2") {
+        throw std::runtime_error("--threads " + threads + ": a frame runs on 1 or 2 threads");
+      }
+      options.threads = threads == "1" ? 1 : 2;
     } else {
       throw std::runtime_error(
               "unknown option " + arg + "\nusage: tavrinox_frame_benchmark [--runs N] "
-              "[--case NAME] [--instruction-set scalar|sse2|avx2] "
+              "[--case NAME] [--instruction-set scalar|sse2|avx2] [--threads 1|2] "
               "[--config FILE --depth1 FILE --depth2 FILE --rgb1 FILE]");
     }
   }

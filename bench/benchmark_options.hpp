@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "tavrinox_camera_convertor/frame_pipeline.hpp"
 #include "tavrinox_camera_convertor/instruction_set.hpp"
 
 namespace tavrinox_camera_convertor::bench
@@ -25,13 +26,15 @@ struct BenchmarkOptions
   int runs = 30;          ///< timed frames per case
   std::string only_case;  ///< run just this case, for profiling
   InstructionSet instruction_set = fastest_instruction_set();
+  unsigned threads = default_frame_threads();  ///< threads a frame uses: 1 or 2
 };
 
 /**
  * @brief Reads the command line (argv[1] on).
  * @param default_config the configuration used without --config
  * @throws std::runtime_error naming the option that is unknown, lacks its value, or holds a
- *         value outside what it takes (--runs from kFewestRuns to kMostRuns, whole numbers only)
+ *         value outside what it takes (--runs from kFewestRuns to kMostRuns, whole numbers only;
+ *         --threads 1 or 2)
  */
 BenchmarkOptions parse_benchmark_options(
   int argc, const char * const * argv, const std::string & default_config);

@@ -207,13 +207,14 @@ bool same_image(const ImageMessage & a, const ImageMessage & b)
 
 /// Times one frame set and prints its block and its machine-readable line; returns whether
 /// outputs agreed.
-bool run_case(const FrameSet & frame, int runs, InstructionSet instruction_set)
+bool run_case(const FrameSet & frame, const BenchmarkOptions & options)
 {
   const DepthPair depth{view_of(frame.depth_1), view_of(frame.depth_2)};
   const ImageViewColorConverter color(view_of(frame.rgb_1));
   ZeroClock clock;
 
-  FramePipeline pipeline(frame.config, instruction_set);
+  const int runs = options.runs;
+  FramePipeline pipeline(frame.config, options.instruction_set, options.threads);
   FrameProducts kept;
   KeepingOutput keeping(kept);
   pipeline.process(depth, color, clock, keeping);
@@ -347,14 +348,15 @@ int run(int argc, char ** argv)
             "this processor or build cannot run " + to_string(options.instruction_set));
   }
   std::printf(
-    "single thread, %s loops, %d timed frames per case after 3 warm-up frames\n",
-    to_string(options.instruction_set).c_str(), options.runs);
+    "%u thread%s per frame, %s loops, %d timed frames per case after 3 warm-up frames\n",
+    options.threads, options.threads == 1 ? "" : "s", to_string(options.instruction_set).c_str(),
+    options.runs);
   bool all_identical = true;
   for (const FrameSet & frame : frames) {
     if (!options.only_case.empty() && frame.name != options.only_case) {
       continue;
     }
-    all_identical = run_case(frame, options.runs, options.instruction_set) && all_identical;
+    all_identical = run_case(frame, options) && all_identical;
   }
   if (!all_identical) {
     std::fprintf(stderr, "FAILED: the pipeline's outputs differ from the literal path\n");

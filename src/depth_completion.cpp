@@ -93,4 +93,19 @@ void overlay_measured_depth(const DepthPixels & measured, ImageMessage & image)
   }
 }
 
+void overlay_later_projection(const ImageMessage & later, ImageMessage & image)
+{
+  const std::size_t pixels = std::min(later.data.size(), image.data.size()) / 2;
+  const std::uint8_t * source = later.data.data();
+  std::uint8_t * target = image.data.data();
+  // Keeps what is there wherever the later points wrote nothing; plain so that it vectorises.
+  for (std::size_t k = 0; k < pixels; ++k) {
+    std::uint16_t projected;
+    std::uint16_t present;
+    std::memcpy(&projected, source + 2 * k, sizeof projected);
+    std::memcpy(&present, target + 2 * k, sizeof present);
+    store_u16(target + 2 * k, projected != 0 ? projected : present);
+  }
+}
+
 }  // namespace tavrinox_camera_convertor

@@ -4,6 +4,9 @@
 #include <Eigen/LU>
 
 #include <chrono>
+#include <stdexcept>
+#include <string>
+#include <thread>
 
 #include "tavrinox_camera_convertor/arm_cloud.hpp"
 #include "tavrinox_camera_convertor/depth_completion.hpp"
@@ -23,9 +26,24 @@ double milliseconds_between(SteadyClock::time_point start, SteadyClock::time_poi
 
 }  // namespace
 
-FramePipeline::FramePipeline(const CameraConfig & config, InstructionSet instruction_set)
-: config_(config), arm_to_camera_1_(config.extrinsic_1.inverse()), clouds_(instruction_set)
+unsigned default_frame_threads()
 {
+  return std::thread::hardware_concurrency() >= 2 ? 2 : 1;
+}
+
+FramePipeline::FramePipeline(
+  const CameraConfig & config, InstructionSet instruction_set,
+  unsigned threads)
+: config_(config), arm_to_camera_1_(config.extrinsic_1.inverse()), clouds_(instruction_set),
+  clouds_beside_(instruction_set)
+{
+  if (threads != 1 && threads != 2) {
+    throw std::invalid_argument(
+            "a frame runs on 1 or 2 threads, not " + std::to_string(threads));
+  }
+  if (threads == 2) {
+    helper_ = std::make_unique<HelperThread>();
+  }
 }
 
 void FramePipeline::process(
@@ -55,12 +73,7 @@ void FramePipeline::process(
     holes_1_.assign(depth_1);
     target = holes_1_.has_holes() ? &render : nullptr;
   }
-  write_or_render(
-    OutputKind::cam1_cloud, wanted, depth_1, config_.intrinsics_1, config_.extrinsic_1,
-    cam1_cloud_, target);
-  write_or_render(
-    OutputKind::cam2_cloud, wanted, depth_2, config_.intrinsics_2, config_.extrinsic_2,
-    cam2_cloud_, target);
+  write_camera_clouds(wanted, depth_1, depth_2, target);
   const SteadyClock::time_point completed_at = SteadyClock::now();
 
   if (wanted.contains(OutputKind::converted_cloud)) {
@@ -103,14 +116,51 @@ void FramePipeline::process(
   timings_.publish_ms = milliseconds_between(converted_at, SteadyClock::now());
 }
 
+void FramePipeline::write_camera_clouds(
+  OutputSet wanted, const DepthPixels & depth_1, const DepthPixels & depth_2,
+  const DepthRenderTarget * target)
+{
+  const auto camera_1 = [&] {
+      write_or_render(
+        clouds_, OutputKind::cam1_cloud, wanted, depth_1, config_.intrinsics_1,
+        config_.extrinsic_1, cam1_cloud_, target);
+    };
+  const bool both = target != nullptr ||
+    (wanted.contains(OutputKind::cam1_cloud) && wanted.contains(OutputKind::cam2_cloud));
+  if (!helper_ || !both) {
+    camera_1();
+    write_or_render(
+      clouds_, OutputKind::cam2_cloud, wanted, depth_2, config_.intrinsics_2, config_.extrinsic_2,
+      cam2_cloud_, target);
+    return;
+  }
+  // Camera 2's points go to an image of their own while camera 1's are rendered, and over camera
+  // 1's afterwards: they come later in the merged cloud, so where both land, camera 2's win.
+  const DepthRenderTarget camera_2_target{
+    arm_to_camera_1_, config_.intrinsics_1, camera_2_projection_, &holes_1_};
+  helper_->run_together(
+    camera_1, [&] {
+      if (target != nullptr) {
+        reset_depth_image(depth_image_.width, depth_image_.height, camera_2_projection_);
+      }
+      write_or_render(
+        clouds_beside_, OutputKind::cam2_cloud, wanted, depth_2, config_.intrinsics_2,
+        config_.extrinsic_2, cam2_cloud_, target != nullptr ? &camera_2_target : nullptr);
+    });
+  if (target != nullptr) {
+    overlay_later_projection(camera_2_projection_, depth_image_);
+  }
+}
+
 void FramePipeline::write_or_render(
-  OutputKind kind, OutputSet wanted, const DepthPixels & depth, const CameraIntrinsics & intrinsics,
-  const ExtrinsicTransform & extrinsic, CloudMessage & message, const DepthRenderTarget * target)
+  ArmCloudWriter & writer, OutputKind kind, OutputSet wanted, const DepthPixels & depth,
+  const CameraIntrinsics & intrinsics, const ExtrinsicTransform & extrinsic,
+  CloudMessage & message, const DepthRenderTarget * target)
 {
   if (wanted.contains(kind)) {
-    clouds_.write(depth, intrinsics, extrinsic, message.cloud, target);
+    writer.write(depth, intrinsics, extrinsic, message.cloud, target);
   } else if (target != nullptr) {
-    clouds_.render(depth, intrinsics, extrinsic, *target);
+    writer.render(depth, intrinsics, extrinsic, *target);
   }
 }
 

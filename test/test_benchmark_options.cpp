@@ -66,6 +66,17 @@ TEST(BenchmarkOptions, FilesConfigurationAndLoopsAreTakenAsGiven)
   EXPECT_EQ(parse({"--runs"}).error, "option --runs needs a value");
 }
 
+TEST(BenchmarkOptions, AFrameRunsOnOneOrTwoThreads)
+{
+  EXPECT_EQ(parse({"--threads", "1"}).options.threads, 1u);
+  EXPECT_EQ(parse({"--threads", "2"}).options.threads, 2u);
+  for (const char * threads : {"0", "3", "two", ""}) {
+    EXPECT_EQ(
+      parse({"--threads", threads}).error,
+      std::string("--threads ") + threads + ": a frame runs on 1 or 2 threads") << threads;
+  }
+}
+
 TEST(BenchmarkOptions, ACaseThatDoesNotExistIsNamedWithTheOnesThatDo)
 {
   const std::vector<std::string> cases = {"640x480_full", "640x480_holes"};

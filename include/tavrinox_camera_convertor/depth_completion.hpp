@@ -83,4 +83,13 @@ void project_cloud_to_depth(
  */
 void overlay_measured_depth(const DepthPixels & measured, ImageMessage & image);
 
+/**
+ * @brief Writes every non-zero pixel of `later` over `image`, both of the same size.
+ *
+ * `later` holds the projections of points that come after those already in `image`, rendered
+ * apart into an all-zero image: since a projection never writes zero, the result is the image
+ * that rendering them into `image` itself would have given.
+ */
+void overlay_later_projection(const ImageMessage & later, ImageMessage & image);
+
 }  // namespace tavrinox_camera_convertor

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "tavrinox_camera_convertor/arm_cloud.hpp"
@@ -9,6 +10,7 @@
 #include "tavrinox_camera_convertor/cloud_encoding.hpp"
 #include "tavrinox_camera_convertor/frame_output.hpp"
 #include "tavrinox_camera_convertor/frame_timings.hpp"
+#include "tavrinox_camera_convertor/helper_thread.hpp"
 #include "tavrinox_camera_convertor/hole_mask.hpp"
 #include "tavrinox_camera_convertor/image.hpp"
 #include "tavrinox_camera_convertor/instruction_set.hpp"
@@ -22,6 +24,9 @@ struct DepthPair
   ImageView depth_1;
   ImageView depth_2;
 };
+
+/// @brief Threads a frame uses unless told otherwise: two where the processor has two cores or more.
+unsigned default_frame_threads();
 
 /**
  * @brief The whole per-frame work of the converter, ROS-free.
@@ -37,11 +42,15 @@ public:
   /**
    * @brief Takes the calibration and frame id from `config`; topics are not used here.
    * @param instruction_set what the per-pixel loops use; every choice gives the same outputs
-   * @throws std::invalid_argument when this build or processor cannot run `instruction_set`
+   * @param threads 1, or 2 to make camera 2's cloud on a second thread while camera 1's is made;
+   *        both give the same outputs
+   * @throws std::invalid_argument when this build or processor cannot run `instruction_set`, or
+   *         for another number of threads
    */
   explicit FramePipeline(
     const CameraConfig & config,
-    InstructionSet instruction_set = fastest_instruction_set());
+    InstructionSet instruction_set = fastest_instruction_set(),
+    unsigned threads = default_frame_threads());
 
   /**
    * @brief Runs one frame.
@@ -62,9 +71,17 @@ public:
   const FrameTimings & last_timings() const {return timings_;}
 
 private:
+  /**
+   * @brief Both cameras' clouds, as wanted, with their points rendered into `target` if given:
+   *        camera 1's first, then camera 2's, or both at once with two threads.
+   */
+  void write_camera_clouds(
+    OutputSet wanted, const DepthPixels & depth_1, const DepthPixels & depth_2,
+    const DepthRenderTarget * target);
+
   /// @brief Writes the cloud of `kind` if wanted, or only renders its points into `target`.
-  void write_or_render(
-    OutputKind kind, OutputSet wanted, const DepthPixels & depth,
+  static void write_or_render(
+    ArmCloudWriter & writer, OutputKind kind, OutputSet wanted, const DepthPixels & depth,
     const CameraIntrinsics & intrinsics,
     const ExtrinsicTransform & extrinsic, CloudMessage & message, const DepthRenderTarget * target);
 
@@ -78,6 +95,9 @@ private:
   CameraConfig config_;
   Eigen::Matrix4f arm_to_camera_1_;
   ArmCloudWriter clouds_;
+  ArmCloudWriter clouds_beside_;  ///< camera 2's, on the helper thread
+  std::unique_ptr<HelperThread> helper_;  ///< none with one thread
+  ImageMessage camera_2_projection_;  ///< camera 2's points rendered apart, laid over afterwards
   HoleMask holes_1_;
   std::vector<std::uint16_t> scratch_1_;
   std::vector<std::uint16_t> scratch_2_;
