@@ -43,7 +43,7 @@ std::exception_ptr HelperThread::wait()
 void HelperThread::serve()
 {
   std::unique_lock<std::mutex> lock(mutex_);
-  for (;;) {
+  while (true) {
     changed_.wait(lock, [this] {return busy_ || stopping_;});
     if (!busy_) {
       return;

@@ -78,14 +78,17 @@ ImageMessage rendered_alone(
 std::size_t holes_both_cameras_fill(
   const ImageMessage & depth_1, const literal::LiteralFrame & frame, const CameraConfig & config)
 {
-  const ImageMessage from_1 = rendered_alone(frame.cam1_cloud, config, depth_1.width, depth_1.height);
-  const ImageMessage from_2 = rendered_alone(frame.cam2_cloud, config, depth_1.width, depth_1.height);
+  const std::uint32_t width = depth_1.width;
+  const std::uint32_t height = depth_1.height;
+  const ImageMessage from_1 = rendered_alone(frame.cam1_cloud, config, width, height);
+  const ImageMessage from_2 = rendered_alone(frame.cam2_cloud, config, width, height);
   std::size_t count = 0;
   for (std::size_t k = 0; k + 1 < depth_1.data.size(); k += 2) {
     const bool hole = depth_1.data[k] == 0 && depth_1.data[k + 1] == 0;
     const bool both = (from_1.data[k] | from_1.data[k + 1]) != 0 &&
       (from_2.data[k] | from_2.data[k + 1]) != 0;
-    const bool differ = from_1.data[k] != from_2.data[k] || from_1.data[k + 1] != from_2.data[k + 1];
+    const bool differ =
+      from_1.data[k] != from_2.data[k] || from_1.data[k + 1] != from_2.data[k + 1];
     count += hole && both && differ;
   }
   return count;
@@ -139,8 +142,8 @@ TEST(FastPathEquivalence, RandomFramesMatchTheLiteralLibraryPathBitForBit)
       literal::run_literal_frame(config, view_of(depth_1), view_of(depth_2), view_of(rgb_1));
     contested_holes += holes_both_cameras_fill(depth_1, expected, config);
     for (const auto & [set, threads] : std::vector<std::pair<InstructionSet, unsigned>>{
-        {InstructionSet::scalar, 1}, {InstructionSet::sse2, 1}, {InstructionSet::avx2, 1},
-        {InstructionSet::scalar, 2}, {InstructionSet::avx2, 2}})
+          {InstructionSet::scalar, 1}, {InstructionSet::sse2, 1}, {InstructionSet::avx2, 1},
+          {InstructionSet::scalar, 2}, {InstructionSet::avx2, 2}})
     {
       if (!is_supported(set)) {
         continue;

@@ -25,7 +25,7 @@ struct DepthPair
   ImageView depth_2;
 };
 
-/// @brief Threads a frame uses unless told otherwise: two where the processor has two cores or more.
+/// @brief Threads a frame uses unless told otherwise: two where the processor has two cores.
 unsigned default_frame_threads();
 
 /**
