@@ -25,7 +25,10 @@ def container_with_profile(context):
             name=LaunchConfiguration('container_name'),
             namespace='',
             package='rclcpp_components',
-            executable='component_container_mt',
+            # One thread per component: a frame being converted holds up no driver, and Humble's
+            # multi-threaded executor would hold intra-process messages of a busy callback group
+            # until its next wake-up (ros2/rclcpp#2012).
+            executable='component_container_isolated',
             output='screen',
             emulate_tty=True,
             additional_env=environment,

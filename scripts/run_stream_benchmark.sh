@@ -4,12 +4,14 @@
 # set's publication. Set-ups:
 #   defaults  the node in its own process, the middleware's default settings
 #   profile   the same with the package's large-message profile (config/cyclonedds.xml)
-#   composed  converter and benchmark in one component container, intra-process
+#   composed  converter and benchmark in one component container, intra-process (by default the
+#             container the composed launch file starts, component_container_isolated)
 #   idle      nobody subscribes to the outputs; beside it a process that only receives the images
 # Usage: run_stream_benchmark.sh [--seconds S] [--rates "10 30"] [--size WxH]
 #                                [--setups "defaults profile composed idle"] [--rmw NAME]
 #                                [--bad-every N]   (every Nth set is a bad one, as in a soak)
 #                                [--profile FILE]  (another profile for the middleware to try instead)
+#                                [--composed-container NAME]  (another container of rclcpp_components)
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 SECONDS_PER_RUN=60
@@ -19,6 +21,7 @@ SETUPS="defaults profile composed idle"
 MIDDLEWARE="rmw_cyclonedds_cpp"
 BAD_EVERY=0
 PROFILE=""
+COMPOSED_CONTAINER="component_container_isolated"
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) SECONDS_PER_RUN="$2"; shift 2 ;;
@@ -28,6 +31,7 @@ while [ $# -gt 0 ]; do
     --rmw) MIDDLEWARE="$2"; shift 2 ;;
     --bad-every) BAD_EVERY="$2"; shift 2 ;;
     --profile) PROFILE="$(realpath "$2")"; shift 2 ;;
+    --composed-container) COMPOSED_CONTAINER="$2"; shift 2 ;;
     *) echo "unknown option $1 (see the usage at the top of $0)" >&2; exit 2 ;;
   esac
 done
@@ -46,7 +50,9 @@ set -u
 PREFIX="$(ros2 pkg prefix tavrinox_camera_convertor)"
 SHARE="${PREFIX}/share/tavrinox_camera_convertor"
 NODE="${PREFIX}/lib/tavrinox_camera_convertor/camera_convertor_node"
-CONTAINER="$(ros2 pkg prefix rclcpp_components)/lib/rclcpp_components/component_container_mt"
+COMPONENTS="$(ros2 pkg prefix rclcpp_components)/lib/rclcpp_components"
+# The benchmark's own process: publishing and receiving in callback groups of their own, in parallel.
+CONTAINER="${COMPONENTS}/component_container_mt"
 RESULTS="${BUILD_ROOT}/stream_benchmark"
 mkdir -p "${RESULTS}"
 export ROS_LOCALHOST_ONLY=1 RMW_IMPLEMENTATION="${MIDDLEWARE}"
@@ -153,7 +159,7 @@ run_setup() {
   profile_environment "${setup}"
   case "${setup}" in
     composed)
-      "${CONTAINER}" > "${log}" 2>&1 &
+      "${COMPONENTS}/${COMPOSED_CONTAINER}" > "${log}" 2>&1 &
       PIDS+=($!)
       local container=$!
       sleep 2

@@ -473,6 +473,36 @@ private:
     std::fflush(stdout);
     if (!report_path_.empty()) {
       std::ofstream(report_path_) << text.str();
+      write_set_timeline(report_path_ + ".sets.csv");
+    }
+  }
+
+  /// Every measured set on a line of its own: when it was published and when each output came,
+  /// to tell outliers spread over the run from a stall that held many sets at once.
+  void write_set_timeline(const std::string & path) const
+  {
+    if (role_ != "bench" || published_ns_.size() <= warm_up_sets_) {
+      return;
+    }
+    std::ofstream csv(path);
+    csv << "set,published_ms,bad";
+    for (const char * name : kOutputNames) {
+      csv << ',' << name << "_ms";
+    }
+    csv << '\n';
+    const std::int64_t origin = published_ns_[warm_up_sets_];
+    for (std::uint32_t set = warm_up_sets_; set < warm_up_sets_ + measured_sets_; ++set) {
+      if (published_ns_[set] < 0) {
+        continue;
+      }
+      csv << set << ',' << (published_ns_[set] - origin) / 1e6 << ',' << bad_kind(set).has_value();
+      for (const auto & received : received_ns_) {
+        csv << ',';
+        if (received[set] >= 0) {
+          csv << (received[set] - published_ns_[set]) / 1e6;
+        }
+      }
+      csv << '\n';
     }
   }
 

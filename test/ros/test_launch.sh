@@ -37,6 +37,7 @@ run_launch() {
   child="$(pgrep -P "${launch_pid}" | head -n 1)"
   if [ -n "${child}" ]; then
     tr '\0' '\n' < "/proc/${child}/environ" > "${work}/${name}.env" 2>/dev/null
+    tr '\0' ' ' < "/proc/${child}/cmdline" > "${work}/${name}.cmdline" 2>/dev/null
   fi
   kill -INT "${launch_pid}"
   wait "${launch_pid}"
@@ -46,7 +47,7 @@ run_launch() {
   grep -q "camera_extrinsic_2_: " "${log}" || fail "${name}: no matrices printed"
   grep -q "\[Morvanteq\]: Subscribe topic_1: " "${log}" || fail "${name}: no topic lines"
   [ "${status}" -eq 0 ] || fail "${name}: ros2 launch exited with ${status}"
-  touch "${work}/${name}.env"
+  touch "${work}/${name}.env" "${work}/${name}.cmdline"
 }
 
 expect_env() {
@@ -66,6 +67,9 @@ expect_env standalone "CYCLONEDDS_URI=file://${share}/config/cyclonedds.xml"
 expect_env standalone "FASTRTPS_DEFAULT_PROFILES_FILE=${share}/config/fastdds.xml"
 
 run_launch composed camera_convertor_composed.launch.py
+# A thread per component: Humble's multi-threaded container delays intra-process messages.
+grep -q "/component_container_isolated " "${work}/composed.cmdline" ||
+  fail "composed: the container is not component_container_isolated: $(cat "${work}/composed.cmdline")"
 expect_env composed "CYCLONEDDS_URI=file://${share}/config/cyclonedds.xml"
 # glibc cuts the variable at its first ':' while it reads it, so only its start shows.
 expect_env composed "GLIBC_TUNABLES=glibc.malloc.mmap_threshold=33554432"
