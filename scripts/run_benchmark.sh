@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs the frame benchmark: generated frames at 640 x 480 and 1280 x 720, or your own
-# with --config FILE --depth1 FILE --depth2 FILE --rgb1 FILE. Other options: --runs N, --case NAME.
+# with --config FILE --depth1 FILE --depth2 FILE --rgb1 FILE. Other options: --runs N, --case NAME,
+# --instruction-set scalar|sse2|avx2, --threads 1|2.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 step "Installing build packages"

@@ -10,6 +10,7 @@
 # Usage: run_stream_benchmark.sh [--seconds S] [--rates "10 30"] [--size WxH]
 #                                [--setups "defaults profile composed idle"] [--rmw NAME]
 #                                [--bad-every N]   (every Nth set is a bad one, as in a soak)
+#                                [--warm-up S]     (seconds of sets before the measurement, default 5)
 #                                [--profile FILE]  (another profile for the middleware to try instead)
 #                                [--composed-container NAME]  (another container of rclcpp_components)
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
@@ -20,6 +21,7 @@ SIZE="1280x720"
 SETUPS="defaults profile composed idle"
 MIDDLEWARE="rmw_cyclonedds_cpp"
 BAD_EVERY=0
+WARM_UP=5
 PROFILE=""
 COMPOSED_CONTAINER="component_container_isolated"
 while [ $# -gt 0 ]; do
@@ -30,6 +32,7 @@ while [ $# -gt 0 ]; do
     --setups) SETUPS="$2"; shift 2 ;;
     --rmw) MIDDLEWARE="$2"; shift 2 ;;
     --bad-every) BAD_EVERY="$2"; shift 2 ;;
+    --warm-up) WARM_UP="$2"; shift 2 ;;
     --profile) PROFILE="$(realpath "$2")"; shift 2 ;;
     --composed-container) COMPOSED_CONTAINER="$2"; shift 2 ;;
     *) echo "unknown option $1 (see the usage at the top of $0)" >&2; exit 2 ;;
@@ -136,12 +139,12 @@ load_benchmark() {
   load_component /ComponentManager tavrinox_camera_convertor::StreamBenchmark \
     -p role:="${role}" -p label:="${label}" -p watch:="${watch}" -p report:="${report}" \
     -p width:="${WIDTH}" -p height:="${HEIGHT}" -p rate_hz:="${RATE}.0" -p duration_s:="${SECONDS_PER_RUN}.0" \
-    -p bad_every:="${BAD_EVERY}" \
+    -p bad_every:="${BAD_EVERY}" -p warm_up_s:="${WARM_UP}.0" \
     -e use_intra_process_comms:="${intra}"
 }
 
 wait_for_report() {
-  local report="$1" limit=$((SECONDS_PER_RUN + 90))
+  local report="$1" limit=$((SECONDS_PER_RUN + WARM_UP + 90))
   for _ in $(seq 1 "${limit}"); do
     [ -s "${report}" ] && return 0
     sleep 1

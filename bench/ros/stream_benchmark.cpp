@@ -376,11 +376,35 @@ private:
     if (next_set_ <= warm_up_sets_) {
       return;
     }
+    std::vector<std::int64_t> row = {
+      std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - window_start_)
+      .count()};
     for (WatchedProcess & process : watched_) {
-      if (const std::optional<ProcessUsage> usage = read_process_usage(process.pid)) {
+      const std::optional<ProcessUsage> usage = read_process_usage(process.pid);
+      row.push_back(usage ? usage->resident_kib : -1);
+      if (usage) {
         process.resident_min_kib = std::min(process.resident_min_kib, usage->resident_kib);
         process.resident_max_kib = std::max(process.resident_max_kib, usage->resident_kib);
       }
+    }
+    memory_samples_.push_back(std::move(row));
+  }
+
+  /// Resident memory of every watched process, about once a second: a plateau after a peak and
+  /// steady growth look alike in the minimum and maximum alone.
+  void write_memory_timeline(const std::string & path) const
+  {
+    std::ofstream csv(path);
+    csv << "ms";
+    for (const WatchedProcess & process : watched_) {
+      csv << ',' << process.name << "_rss_kib";
+    }
+    csv << '\n';
+    for (const std::vector<std::int64_t> & row : memory_samples_) {
+      for (std::size_t k = 0; k < row.size(); ++k) {
+        csv << (k == 0 ? "" : ",") << row[k];
+      }
+      csv << '\n';
     }
   }
 
@@ -474,6 +498,7 @@ private:
     if (!report_path_.empty()) {
       std::ofstream(report_path_) << text.str();
       write_set_timeline(report_path_ + ".sets.csv");
+      write_memory_timeline(report_path_ + ".memory.csv");
     }
   }
 
@@ -518,6 +543,7 @@ private:
   int ticks_after_last_ = 0;
   SteadyClock::time_point window_start_;
   std::vector<WatchedProcess> watched_;
+  std::vector<std::vector<std::int64_t>> memory_samples_;  ///< milliseconds, then each process's KiB
 
   std::unique_ptr<Image> depth_1_;
   std::unique_ptr<Image> depth_2_;
