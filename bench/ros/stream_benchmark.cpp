@@ -543,7 +543,8 @@ private:
   int ticks_after_last_ = 0;
   SteadyClock::time_point window_start_;
   std::vector<WatchedProcess> watched_;
-  std::vector<std::vector<std::int64_t>> memory_samples_;  ///< milliseconds, then each process's KiB
+  /// a row per sample: milliseconds into the window, then each watched process's KiB
+  std::vector<std::vector<std::int64_t>> memory_samples_;
 
   std::unique_ptr<Image> depth_1_;
   std::unique_ptr<Image> depth_2_;
