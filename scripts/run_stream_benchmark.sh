@@ -3,7 +3,7 @@
 # sets, the converter turns them into its five outputs, and a consumer times each output from its
 # set's publication. Set-ups:
 #   defaults  the node in its own process, the middleware's default settings
-#   profile   the same with the package's large-message profile (config/cyclonedds.xml)
+#   profile   the same with the package's large-message profiles (config/cyclonedds.xml, fastdds.xml)
 #   composed  converter and benchmark in one component container, intra-process (by default the
 #             container the composed launch file starts, component_container_isolated)
 #   idle      nobody subscribes to the outputs; beside it a process that only receives the images
