@@ -43,6 +43,9 @@ inline const char * const kConfig =
   "  rgb_topic_2: /test/rgb_2\n"
   "  depth_topic_2: /test/depth_2\n";
 
+/// The node's name, as its parameter services are named.
+inline const char * const kNodeName = "Morvanteq";
+
 inline constexpr std::uint32_t kWidth = 32;
 inline constexpr std::uint32_t kHeight = 24;
 
@@ -191,10 +194,28 @@ public:
   /// @brief Stops receiving `kind`.
   void unsubscribe(OutputKind kind) {subscriptions_[static_cast<std::size_t>(kind)].reset();}
 
-  /// @brief Waits until the node's subscriptions and publishers have matched ours.
-  bool wait_for_node(std::chrono::seconds timeout)
+  /// How far `wait_for_node` makes sure that discovery is done.
+  enum class Handshake
   {
-    return spin_until(
+    // Our endpoints have matched the node's, and the node has answered a request of ours.
+    both_sides,
+    // Only our endpoints have matched the node's: for a node on another middleware, whose
+    // services do not interoperate with ours.
+    our_side_only,
+  };
+
+  /// @brief Waits until the node's subscriptions and publishers have matched ours.
+  ///
+  /// Our side having matched says nothing of the node's: each participant matches when the
+  /// other's announcements reach it, and a node whose publisher has not matched a subscription
+  /// yet sends it nothing (an unheard output is not even made). A request to the node's
+  /// parameter service from a client made after all our endpoints shows that its side has
+  /// caught up, because a participant's endpoint announcements arrive in order.
+  bool wait_for_node(
+    std::chrono::seconds timeout, Handshake handshake = Handshake::both_sides)
+  {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    const bool ours_matched = spin_until(
       timeout, [this] {
         bool matched = rgb_1_->get_subscription_count() > 0 &&
         depth_1_->get_subscription_count() > 0 && rgb_2_->get_subscription_count() > 0 &&
@@ -204,6 +225,20 @@ public:
         }
         return matched;
       });
+    if (!ours_matched || handshake == Handshake::our_side_only) {
+      return ours_matched;
+    }
+    const auto client = std::make_shared<rclcpp::AsyncParametersClient>(node_, kNodeName);
+    while (std::chrono::steady_clock::now() < deadline) {
+      // A request or its answer sent before the other side matched is lost: ask again.
+      auto answer = client->list_parameters({}, 1);
+      if (executor_->spin_until_future_complete(answer, 500ms) ==
+        rclcpp::FutureReturnCode::SUCCESS)
+      {
+        return true;
+      }
+    }
+    return false;
   }
 
   /// @brief Publishes the set; image k is stamped `stamp` plus `offsets_ms[k]` milliseconds.
