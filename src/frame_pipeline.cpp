@@ -4,6 +4,7 @@
 #include <Eigen/LU>
 
 #include <chrono>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -76,11 +77,25 @@ void FramePipeline::process(
   write_camera_clouds(wanted, depth_1, depth_2, target);
   const SteadyClock::time_point completed_at = SteadyClock::now();
 
+  std::optional<DepthPixels> completed;
   if (wanted.contains(OutputKind::converted_cloud)) {
-    const DepthPixels completed(view_of(depth_image_), "completed", scratch_completed_);
-    clouds_.write(completed, config_.intrinsics_1, config_.extrinsic_1, converted_cloud_.cloud);
+    completed.emplace(view_of(depth_image_), "completed", scratch_completed_);
+    clouds_.write(*completed, config_.intrinsics_1, config_.extrinsic_1, converted_cloud_.cloud);
   }
   const SteadyClock::time_point converted_at = SteadyClock::now();
+
+  // Before the first publication: the completed image may leave with the depth image output.
+  const auto source = [&wanted](
+    OutputKind kind, const DepthPixels * pixels, const CameraIntrinsics & intrinsics,
+    const ExtrinsicTransform & extrinsic) {
+      return wanted.contains(kind) ? CloudSource{pixels, intrinsics, extrinsic} : CloudSource{};
+    };
+  output.note_cloud_sources(
+    {source(OutputKind::cam1_cloud, &depth_1, config_.intrinsics_1, config_.extrinsic_1),
+      source(OutputKind::cam2_cloud, &depth_2, config_.intrinsics_2, config_.extrinsic_2),
+      source(
+        OutputKind::converted_cloud, completed ? &*completed : nullptr, config_.intrinsics_1,
+        config_.extrinsic_1)});
 
   publish_cloud_if_wanted(OutputKind::cam1_cloud, wanted, clock, output);
   publish_cloud_if_wanted(OutputKind::cam2_cloud, wanted, clock, output);

@@ -1,10 +1,13 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "tavrinox_camera_convertor/arm_cloud.hpp"
 #include "tavrinox_camera_convertor/color_conversion.hpp"
+#include "tavrinox_camera_convertor/extrinsic_transform.hpp"
 #include "tavrinox_camera_convertor/frame_error.hpp"
 #include "tavrinox_camera_convertor/frame_pipeline.hpp"
 #include "tavrinox_camera_convertor/frame_products.hpp"
@@ -220,6 +223,75 @@ TEST(FramePipeline, CameraTwoMayHaveAnotherSizeAndAnotherEncoding)
   EXPECT_EQ(output.cam2_cloud.cloud.width, 2u);
   EXPECT_EQ(test::record_at(output.cam2_cloud.cloud.data, 1).z, 2.0f);
   EXPECT_EQ(output.completed_depth.width, 4u);
+}
+
+
+/// Back-projects every cloud source the pipeline shows, while it is valid.
+class SourceCheckingOutput : public KeepingOutput
+{
+public:
+  SourceCheckingOutput(FrameProducts & products, OutputSet wanted)
+  : KeepingOutput(products, Keeping::take, wanted), products_(products) {}
+
+  void note_cloud_sources(const CloudSources & sources) override
+  {
+    ++calls;
+    EXPECT_TRUE(products_.published.empty()) << "sources come before the first output";
+    rebuild(sources.cam1_cloud, rebuilt_cam1);
+    rebuild(sources.cam2_cloud, rebuilt_cam2);
+    rebuild(sources.converted_cloud, rebuilt_converted);
+  }
+
+  int calls = 0;
+  std::optional<pcl::PCLPointCloud2> rebuilt_cam1;
+  std::optional<pcl::PCLPointCloud2> rebuilt_cam2;
+  std::optional<pcl::PCLPointCloud2> rebuilt_converted;
+
+private:
+  static void rebuild(const CloudSource & source, std::optional<pcl::PCLPointCloud2> & out)
+  {
+    if (source.depth == nullptr) {
+      return;
+    }
+    ArmCloudWriter writer(InstructionSet::scalar);
+    out.emplace();
+    writer.write(*source.depth, source.intrinsics, source.extrinsic, *out);
+  }
+
+  const FrameProducts & products_;
+};
+
+TEST(FramePipeline, ShowsTheDepthImageEachWantedCloudIsTheBackProjectionOf)
+{
+  CameraConfig config = small_config();
+  config.extrinsic_1(0, 3) = 0.25f;
+  config.extrinsic_2 = make_extrinsic_transform({0.0f, 10.0f, 5.0f}, {0.1f, -0.2f, 0.05f});
+  config.intrinsics_2 = {3.0f, 3.5f, 1.0f, 1.25f};
+  const Frame frame = small_frame();
+  for (const OutputSet wanted :
+    {OutputSet::all(), OutputSet::none().with(OutputKind::converted_cloud),
+      OutputSet::none().with(OutputKind::cam2_cloud).with(OutputKind::depth_image)})
+  {
+    FramePipeline pipeline(config);
+    FrameProducts products;
+    SourceCheckingOutput output(products, wanted);
+    CountingClock clock;
+    pipeline.process(
+      {view_of(frame.depth_1), view_of(frame.depth_2)},
+      ImageViewColorConverter(view_of(frame.rgb_1)), clock, output);
+    EXPECT_EQ(output.calls, 1);
+    const auto expect_rebuilt = [&](
+      OutputKind kind, const std::optional<pcl::PCLPointCloud2> & rebuilt) {
+        ASSERT_EQ(rebuilt.has_value(), wanted.contains(kind));
+        if (rebuilt) {
+          EXPECT_EQ(rebuilt->data, cloud_of(products, kind).cloud.data);
+          EXPECT_EQ(rebuilt->width, cloud_of(products, kind).cloud.width);
+        }
+      };
+    expect_rebuilt(OutputKind::cam1_cloud, output.rebuilt_cam1);
+    expect_rebuilt(OutputKind::cam2_cloud, output.rebuilt_cam2);
+    expect_rebuilt(OutputKind::converted_cloud, output.rebuilt_converted);
+  }
 }
 
 }  // namespace

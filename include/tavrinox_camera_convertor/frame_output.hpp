@@ -1,12 +1,31 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #pragma once
 
+#include "tavrinox_camera_convertor/camera_intrinsics.hpp"
 #include "tavrinox_camera_convertor/cloud_encoding.hpp"
+#include "tavrinox_camera_convertor/depth_pixels.hpp"
+#include "tavrinox_camera_convertor/extrinsic_transform.hpp"
 #include "tavrinox_camera_convertor/image.hpp"
 #include "tavrinox_camera_convertor/output_set.hpp"
 
 namespace tavrinox_camera_convertor
 {
+
+/// The depth image a cloud was made from, and the camera that back-projects it into that cloud.
+struct CloudSource
+{
+  const DepthPixels * depth = nullptr;  ///< null when the cloud is not made this frame
+  CameraIntrinsics intrinsics;
+  ExtrinsicTransform extrinsic = ExtrinsicTransform::Identity();
+};
+
+/// What each of a frame's three clouds was made from.
+struct CloudSources
+{
+  CloudSource cam1_cloud;
+  CloudSource cam2_cloud;
+  CloudSource converted_cloud;  ///< the completed depth image, camera 1's camera
+};
 
 /**
  * @brief Where one frame's five outputs go, in this order: camera-1 cloud, camera-2 cloud,
@@ -27,6 +46,14 @@ public:
    *        them needs is skipped. By default every output.
    */
   virtual OutputSet wanted() const {return OutputSet::all();}
+
+  /**
+   * @brief Shows the depth images the frame's wanted clouds were made from, once a frame,
+   *        after the clouds are made and before the first output is handed over: each cloud
+   *        equals the back-projection of its image. Valid only during the call, so an output
+   *        that sends clouds as depth images copies what it needs here. By default ignored.
+   */
+  virtual void note_cloud_sources(const CloudSources & sources) {(void)sources;}
 
   virtual void publish_cam1_cloud(CloudMessage & message) = 0;
   virtual void publish_cam2_cloud(CloudMessage & message) = 0;
