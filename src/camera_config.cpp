@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cmath>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -114,6 +115,12 @@ std::string read_setting(YAML::Node & root, const char * key)
 
 CameraConfig load_camera_config(const std::string & path, std::ostream & matrix_out)
 {
+  // A directory opens like a file and reads as an empty document, which would be reported as a
+  // missing key: it is refused as yaml-cpp refuses a file it cannot open.
+  std::error_code ignored;
+  if (std::filesystem::is_directory(path, ignored)) {
+    throw YAML::BadFile(path + " (a directory, not a file)");
+  }
   YAML::Node root = YAML::LoadFile(path);
   CameraConfig config;
   config.extrinsic_1 = read_extrinsic(root, "camera_extrinsic_1");

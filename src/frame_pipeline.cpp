@@ -107,7 +107,7 @@ void FramePipeline::process(
   }
   if (wanted.contains(OutputKind::depth_image)) {
     depth_image_.header.stamp = image_stamp;
-    depth_image_.header.frame_id.clear();
+    depth_image_.header.frame_id = image_frame_id_;
     output.publish_depth_image(depth_image_);
   }
   // Converted only now, so a colour image that cannot be converted still leaves the depth image
@@ -117,7 +117,7 @@ void FramePipeline::process(
   }
   if (wanted.contains(OutputKind::color_image)) {
     color_image_.header.stamp = image_stamp;
-    color_image_.header.frame_id.clear();
+    color_image_.header.frame_id = image_frame_id_;
     color_image_.encoding = "rgb8";
     color_image_.is_bigendian = host_is_bigendian() ? 1 : 0;
     output.publish_color_image(color_image_);

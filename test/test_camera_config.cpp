@@ -1,5 +1,7 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <yaml-cpp/yaml.h>
 
 #include <sstream>
@@ -192,6 +194,25 @@ TEST(CameraConfig, MissingOrBrokenFileRaisesTheLibrarysOwnErrors)
     load_camera_config(::testing::TempDir() + "no_such_config.yaml", printed), YAML::BadFile);
   const test::TemporaryFile broken("broken.yaml", "camera_extrinsic_1: [1, 2\n");
   EXPECT_THROW(load_camera_config(broken.path(), printed), YAML::ParserException);
+  EXPECT_EQ(printed.str(), "");
+}
+
+TEST(CameraConfig, DirectoryOrUnreadableFileIsRefusedLikeAMissingOne)
+{
+  // A directory would otherwise read as an empty document and fail on the first key.
+  std::ostringstream printed;
+  const std::string directory = ::testing::TempDir();
+  try {
+    load_camera_config(directory, printed);
+    ADD_FAILURE() << "a directory was read as a configuration";
+  } catch (const YAML::BadFile & error) {
+    EXPECT_EQ(std::string(error.what()), "bad file: " + directory + " (a directory, not a file)");
+  }
+  if (geteuid() != 0) {  // root reads whatever the mode says
+    const test::TemporaryFile unreadable("unreadable.yaml", test::kComplete);
+    ASSERT_EQ(chmod(unreadable.path().c_str(), 0), 0);
+    EXPECT_THROW(load_camera_config(unreadable.path(), printed), YAML::BadFile);
+  }
   EXPECT_EQ(printed.str(), "");
 }
 

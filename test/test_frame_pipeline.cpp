@@ -205,6 +205,23 @@ TEST(FramePipeline, UnreadableDepthRejectsTheWholeFrameBeforeAnyOutput)
   EXPECT_EQ(clock.readings, 0);
 }
 
+TEST(FramePipeline, ImagesCarryTheFrameIdSetForThemAndCloudsTheArmFrame)
+{
+  FramePipeline pipeline(small_config());
+  CountingClock clock;
+  const Frame frame = small_frame();
+  EXPECT_EQ(run(pipeline, frame, clock).completed_depth.header.frame_id, "");
+  pipeline.set_image_frame_id("camera_1_optical");
+  for (int round = 0; round < 2; ++round) {
+    const FrameProducts output = run(pipeline, frame, clock);
+    EXPECT_EQ(output.completed_depth.header.frame_id, "camera_1_optical");
+    EXPECT_EQ(output.color.header.frame_id, "camera_1_optical");
+    for (const OutputKind cloud : kCloudOutputs) {
+      EXPECT_EQ(cloud_of(output, cloud).header.frame_id, "arm_base");
+    }
+  }
+}
+
 TEST(FramePipeline, CameraTwoMayHaveAnotherSizeAndAnotherEncoding)
 {
   FramePipeline pipeline(small_config());

@@ -32,7 +32,8 @@ struct CameraConfig
  *
  * Values are read in a fixed order (extrinsics of camera 1 and 2, then the frame id, the
  * intrinsics and the topics), so a failure late in the file leaves the matrices printed.
- * Every key is required. Errors are yaml-cpp's own exceptions: YAML::BadFile,
+ * Every key is required. Errors are yaml-cpp's own exceptions: YAML::BadFile (also for a
+ * directory),
  * YAML::ParserException, YAML::BadConversion, YAML::BadSubscript. A value that cannot be read
  * keeps yaml-cpp's text and names its key path after it, in msg and what() alike, for example
  * `yaml-cpp: error at line 8, column 7: bad conversion (key camera_intrinsic_1.fx)` or

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "tavrinox_camera_convertor/arm_cloud.hpp"
@@ -67,6 +69,12 @@ public:
     const DepthPair & depth, const ColorConverter & color, Clock & clock,
     FrameOutput & output);
 
+  /**
+   * @brief The frame id both images carry from the next frame on; empty (no frame) by default.
+   *        The clouds always carry the configuration's arm frame.
+   */
+  void set_image_frame_id(std::string frame_id) {image_frame_id_ = std::move(frame_id);}
+
   /// @brief Stage times of the last frame that reached its end.
   const FrameTimings & last_timings() const {return timings_;}
 
@@ -93,6 +101,7 @@ private:
   CloudMessage & cloud_message(OutputKind kind);
 
   CameraConfig config_;
+  std::string image_frame_id_;
   Eigen::Matrix4f arm_to_camera_1_;
   ArmCloudWriter clouds_;
   ArmCloudWriter clouds_beside_;  ///< camera 2's, on the helper thread
