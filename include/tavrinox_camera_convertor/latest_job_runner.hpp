@@ -1,0 +1,75 @@
+// Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tavrinox_camera_convertor
+{
+
+/**
+ * @brief A thread of its own for work that must never hold up whoever hands it over, such as
+ *        compressing a frame's outputs for slow consumers: each slot keeps only its latest job
+ *        that has not started, so a job that takes longer than a frame costs its slot the
+ *        frames in between, and costs the poster and the other slots nothing.
+ *
+ * Slots take turns in the order their jobs were posted. Any thread may post.
+ */
+class LatestJobRunner
+{
+public:
+  /// What a job threw, with the slot it was posted to.
+  using ErrorHandler = std::function<void (std::size_t slot, const std::string & what)>;
+
+  /**
+   * @brief A runner with `slots` slots; its thread starts with the first job.
+   * @param on_error called on the runner's thread when a job throws; the runner goes on
+   */
+  LatestJobRunner(std::size_t slots, ErrorHandler on_error);
+
+  /// @brief Drops the jobs that have not started and waits for the running one.
+  ~LatestJobRunner();
+
+  LatestJobRunner(const LatestJobRunner &) = delete;
+  LatestJobRunner & operator=(const LatestJobRunner &) = delete;
+
+  /**
+   * @brief Hands `job` to `slot`, replacing that slot's job if it has not started yet.
+   * @return whether a waiting job was replaced (and so never runs)
+   * @throws std::out_of_range for a slot the runner does not have
+   */
+  bool post(std::size_t slot, std::function<void()> job);
+
+  /// @brief Jobs replaced before they started, per slot, since the runner was made.
+  std::vector<std::uint64_t> replaced() const;
+
+  /// @brief Waits until no job is waiting or running.
+  void wait_until_idle();
+
+private:
+  void serve();
+
+  struct Slot
+  {
+    std::function<void()> job;
+    std::uint64_t posted_order = 0;
+    std::uint64_t replaced = 0;
+  };
+
+  ErrorHandler on_error_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<Slot> slots_;
+  std::uint64_t next_order_ = 0;
+  bool running_job_ = false;
+  bool stopping_ = false;
+  std::thread thread_;  ///< last, so that it starts after and stops before the rest
+};
+
+}  // namespace tavrinox_camera_convertor
