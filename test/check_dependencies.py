@@ -27,6 +27,9 @@ KEY_OF = {
     'Python3': None,
     'backward.hpp': 'libbackward-cpp-dev',
     'dw': 'libdw-dev',
+    # Clouds travel compressed: zstd's header and library.
+    'zstd.h': 'libzstd-dev',
+    'zstd': 'libzstd-dev',
 }
 # Dependencies needed when the package runs or is tested, never looked for by the build.
 RUN_TIME_KEYS = {'launch', 'launch_ros', 'ros2launch', 'ament_index_python', 'ros2component'}
