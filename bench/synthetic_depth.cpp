@@ -67,4 +67,24 @@ std::vector<std::uint16_t> synthetic_depth(
   return mm;
 }
 
+std::vector<std::uint16_t> noisy_synthetic_depth(
+  std::uint32_t width, std::uint32_t height, double hole_share, unsigned seed)
+{
+  std::vector<std::uint16_t> mm = synthetic_depth(width, height, hole_share, seed);
+  // A stream of its own, so the holes are those of synthetic_depth with the same seed.
+  std::mt19937 random(seed ^ 0x9e3779b9u);
+  std::normal_distribution<double> unit_noise(0.0, 1.0);
+  for (std::uint16_t & value : mm) {
+    if (value == 0) {
+      continue;
+    }
+    const double metres = value / 1000.0;
+    const double sigma_mm = 1.2 + 1.9 * (metres - 0.4) * (metres - 0.4);
+    const double noisy = std::round(value + sigma_mm * unit_noise(random));
+    // A measured pixel stays measured and within 16 bits.
+    value = static_cast<std::uint16_t>(std::clamp(noisy, 1.0, 65535.0));
+  }
+  return mm;
+}
+
 }  // namespace tavrinox_camera_convertor

@@ -28,8 +28,8 @@ namespace tavrinox_camera_convertor
 class CloudEncoder
 {
 public:
-  /// zstd's level for both kinds: on noisy depth both faster and smaller than levels 2 to 9,
-  /// where the literals of the residuals dominate (bench/cloud_codec_benchmark).
+  /// zstd's level for both kinds: on noisy depth both faster and smaller than level 3, whose
+  /// match finding the residuals' noise defeats (bench/cloud_codec_benchmark).
   static constexpr int kDefaultZstdLevel = 1;
 
   /**
