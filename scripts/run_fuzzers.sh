@@ -13,13 +13,16 @@ if ! [[ "${FUZZ_SECONDS}" =~ ^[1-9][0-9]*$ ]]; then
   exit 2
 fi
 FUZZ_BUILD="${BUILD_ROOT}/fuzz"
-FUZZ_TARGETS=(config_fuzzer frame_fuzzer picture_fuzzer)
+FUZZ_TARGETS=(config_fuzzer frame_fuzzer picture_fuzzer cloud_codec_fuzzer)
 # Longest time one input may take, seconds: the inputs are small, so seconds mean work that is
-# not bounded by them, a finding too. The pictures are bounded by their pixels and points.
-declare -A FUZZ_TIMEOUT=([config_fuzzer]=25 [frame_fuzzer]=25 [picture_fuzzer]=10)
+# not bounded by them, a finding too. The pictures are bounded by their pixels and points, the
+# compressed clouds by the decoder's limits (64 Ki pixels, 1 MiB) that the target sets.
+declare -A FUZZ_TIMEOUT=(
+  [config_fuzzer]=25 [frame_fuzzer]=25 [picture_fuzzer]=10 [cloud_codec_fuzzer]=10)
 # Longest input libFuzzer makes: the default configuration is under 1.5 KB, and a frame's
 # headers and pixel patterns take a few hundred bytes (image sizes are not input sizes), as do
-# a picture's clouds (a few bytes make thousands of points alike).
+# a picture's clouds (a few bytes make thousands of points alike) and a compressed cloud (zstd
+# makes kilobytes of a 64 Ki-pixel image).
 FUZZ_MAX_LEN=4096
 
 step "Installing build packages, clang and its libFuzzer runtime"

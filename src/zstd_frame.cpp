@@ -91,9 +91,10 @@ void decompress_zstd_frame(
             ZSTD_getErrorName(frame_size) + ")");
   }
   if (frame_size != size) {
+    const std::size_t trailing = size - frame_size;
     throw CloudCodecError(
-            std::to_string(size - frame_size) + " bytes follow the compressed " + name +
-            ": a payload ends with its zstd frame");
+            std::to_string(trailing) + (trailing == 1 ? " byte follows" : " bytes follow") +
+            " the compressed " + name + ": a payload ends with its zstd frame");
   }
   const auto content = ZSTD_getFrameContentSize(frame, size);
   if (content == ZSTD_CONTENTSIZE_UNKNOWN || content == ZSTD_CONTENTSIZE_ERROR) {

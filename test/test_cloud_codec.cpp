@@ -512,7 +512,7 @@ TEST(CloudCodecRefuses, AFrameThatIsNotExactlyTheImageTheHeaderDescribes)
 
   std::vector<std::uint8_t> trailing = valid.bytes;
   trailing.push_back(0);
-  expect_refused(decoder, trailing, layout, "1 bytes follow the compressed depth image");
+  expect_refused(decoder, trailing, layout, "1 byte follows the compressed depth image");
   trailing = valid.bytes;
   trailing.insert(trailing.end(), frame.begin(), frame.end());
   expect_refused(
@@ -582,7 +582,7 @@ TEST(CloudCodecRefuses, ALayoutThatDisagreesWithTheDecodedCloud)
     "disagrees with it: row_step 48 x height 1 = 48 bytes, the payload holds 64");
   std::vector<std::uint8_t> trailing = data_payload;
   trailing.push_back(7);
-  expect_refused(decoder, trailing, layout_of(cloud), "1 bytes follow the compressed cloud data");
+  expect_refused(decoder, trailing, layout_of(cloud), "1 byte follows the compressed cloud data");
 }
 
 TEST(CloudPayload, DepthHeaderHoldsTheCameraBitForBitWhereDocumented)
