@@ -28,9 +28,10 @@ void FramePeriodEstimator::observe(std::int64_t stamp_ns)
   intervals_[next_] = static_cast<std::int64_t>(interval);
   next_ = (next_ + 1) % kIntervals;
   count_ = std::min(count_ + 1, kIntervals);
+  period_ = estimate();
 }
 
-std::optional<std::int64_t> FramePeriodEstimator::period_ns() const
+std::optional<std::int64_t> FramePeriodEstimator::estimate() const
 {
   if (count_ < kIntervalsToKnow) {
     return std::nullopt;

@@ -1,6 +1,6 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
-// Two cameras' image streams as stamps and arrival times, from a seeded random generator, and a
-// synchronizer that never errs, for the tests of pairing and of its monitoring.
+// Two cameras' images as stamps and arrival times from a seeded generator, and a synchronizer
+// that never errs, for the tests of pairing and of its monitoring.
 #pragma once
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include <optional>
 #include <random>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "tavrinox_camera_convertor/camera_input.hpp"
@@ -17,10 +18,8 @@ namespace tavrinox_camera_convertor::test
 
 inline constexpr std::int64_t kMillisecond = 1000000;
 inline constexpr std::int64_t kSecond = 1000 * kMillisecond;
-/// From capture to the node: the same for every image, so images arrive in capture order.
-inline constexpr std::int64_t kLatency = 20 * kMillisecond;
 
-/// How one camera's frames are timed, on a timeline shared by both cameras.
+/// How one camera's frames are timed, on a timeline both cameras share.
 struct CameraTiming
 {
   std::int64_t period_ns = 100 * kMillisecond;
@@ -28,14 +27,14 @@ struct CameraTiming
   std::int64_t depth_after_colour_ns = 0;
   std::int64_t clock_offset_ns = 0;  ///< added to every stamp: a clock that is elsewhere
   std::int64_t jitter_ns = 0;  ///< every stamp is off its capture time by up to this
-  double loss = 0.0;  ///< the chance of each image to be lost, on its own
+  double loss = 0.0;  ///< the chance of each image to be lost
 };
 
 struct SyntheticImage
 {
   CameraInput input;
-  int frame;  ///< the camera's frame number
-  std::int64_t arrival_ns;
+  int frame;  ///< the camera's own frame number
+  std::int64_t arrival_ns;  ///< 20 ms after capture for every image
   std::int64_t stamp_ns;
 };
 
@@ -45,25 +44,22 @@ inline std::vector<SyntheticImage> camera_images(
 {
   std::uniform_int_distribution<std::int64_t> jitter(-timing.jitter_ns, timing.jitter_ns);
   std::bernoulli_distribution lost(timing.loss);
-  const CameraInput colour = camera == 1 ? CameraInput::rgb_1 : CameraInput::rgb_2;
-  const CameraInput depth = camera == 1 ? CameraInput::depth_1 : CameraInput::depth_2;
   std::vector<SyntheticImage> images;
   for (int frame = first; frame < end; ++frame) {
-    const std::int64_t capture = timing.first_capture_ns + frame * timing.period_ns;
-    for (const auto & [input, delay] : {
-        std::tuple{colour, std::int64_t{0}}, std::tuple{depth, timing.depth_after_colour_ns}})
-    {
-      // Drawn for every image, so a stream's stamps do not depend on what is lost.
-      const std::int64_t stamp = capture + delay + timing.clock_offset_ns + jitter(random);
+    for (const bool depth : {false, true}) {
+      const std::int64_t capture = timing.first_capture_ns + frame * timing.period_ns +
+        (depth ? timing.depth_after_colour_ns : 0);
+      const CameraInput input = kCameraInputs[2 * (camera - 1) + (depth ? 1 : 0)];
+      const std::int64_t stamp = capture + timing.clock_offset_ns + jitter(random);
       if (!lost(random)) {
-        images.push_back({input, frame, capture + delay + kLatency, stamp});
+        images.push_back({input, frame, capture + 20 * kMillisecond, stamp});
       }
     }
   }
   return images;
 }
 
-/// @brief Both lists as one, in order of arrival (input order among images arriving together).
+/// @brief Both lists as one in order of arrival, in input order among images arriving together.
 inline std::vector<SyntheticImage> by_arrival(
   std::vector<SyntheticImage> images, const std::vector<SyntheticImage> & more)
 {
@@ -75,40 +71,31 @@ inline std::vector<SyntheticImage> by_arrival(
   return images;
 }
 
-/**
- * @brief A synchronizer that never errs: camera 2's frame k with camera 1's frame ratio * k,
- *        given as soon as the last of the four arrives. Camera 1's other frames have no set.
- */
+/// A synchronizer that never errs: camera 2's frame k with camera 1's frame ratio * k, given
+/// when the last of the four arrives. Camera 1's other frames make no set.
 class IdealPairing
 {
 public:
   explicit IdealPairing(int ratio = 1)
   : ratio_(ratio) {}
 
-  /// @brief Takes an image; the set's stamps once it completes one.
+  /// @brief Takes an image; the set's stamps if it completes one.
   std::optional<InputStamps> add(const SyntheticImage & image)
   {
     const bool camera_1 = camera_of(image.input) == 1;
     if (camera_1 && image.frame % ratio_ != 0) {
       return std::nullopt;
     }
-    const std::size_t set = static_cast<std::size_t>(camera_1 ? image.frame / ratio_ : image.frame);
-    if (set >= stamps_.size()) {
-      stamps_.resize(set + 1);
-      present_.resize(set + 1);
-    }
-    stamps_[set][index_of(image.input)] = image.stamp_ns;
-    present_[set] |= static_cast<std::uint8_t>(1u << index_of(image.input));
-    if (present_[set] != 0x0f) {
-      return std::nullopt;
-    }
-    return stamps_[set];
+    const auto set = static_cast<std::size_t>(camera_1 ? image.frame / ratio_ : image.frame);
+    sets_.resize(std::max(sets_.size(), set + 1));
+    sets_[set].first[index_of(image.input)] = image.stamp_ns;
+    sets_[set].second |= 1u << index_of(image.input);
+    return sets_[set].second == 0x0fu ? std::optional<InputStamps>(sets_[set].first) : std::nullopt;
   }
 
 private:
   int ratio_;
-  std::vector<InputStamps> stamps_;
-  std::vector<std::uint8_t> present_;
+  std::vector<std::pair<InputStamps, unsigned>> sets_;  ///< stamps, and a bit per input present
 };
 
 }  // namespace tavrinox_camera_convertor::test

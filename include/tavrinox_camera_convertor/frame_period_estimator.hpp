@@ -32,13 +32,17 @@ public:
   void observe(std::int64_t stamp_ns);
 
   /// @brief The learned period in nanoseconds; none before kIntervalsToKnow intervals.
-  std::optional<std::int64_t> period_ns() const;
+  std::optional<std::int64_t> period_ns() const {return period_;}
 
 private:
+  /// @brief The period from the intervals held.
+  std::optional<std::int64_t> estimate() const;
+
   std::array<std::int64_t, kIntervals> intervals_{};
   std::size_t count_ = 0;  ///< intervals held, up to kIntervals
   std::size_t next_ = 0;  ///< where the next interval goes once all are held
   std::optional<std::int64_t> last_stamp_;
+  std::optional<std::int64_t> period_;  ///< kept, since it is asked for far more than it changes
 };
 
 }  // namespace tavrinox_camera_convertor
