@@ -1,7 +1,8 @@
 # Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 """Starts the camera convertor node in its own process, with the large-message DDS profile.
 
-The node reads share/tavrinox_camera_convertor/config/camera_config.yaml.
+The node reads share/tavrinox_camera_convertor/config/camera_config.yaml unless config_file
+names another file.
 """
 
 import os
@@ -13,6 +14,7 @@ from launch_ros.actions import Node
 
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
 import large_messages  # noqa: E402
+import node_parameters  # noqa: E402
 
 
 def node_with_profile(context):
@@ -24,6 +26,7 @@ def node_with_profile(context):
             output='screen',
             emulate_tty=True,
             additional_env=environment,
+            parameters=node_parameters.parameters(),
         ),
     ]
 
@@ -31,5 +34,6 @@ def node_with_profile(context):
 def generate_launch_description():
     return LaunchDescription([
         large_messages.declare_argument(),
+        *node_parameters.declare_arguments(),
         OpaqueFunction(function=node_with_profile),
     ])

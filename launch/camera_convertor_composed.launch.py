@@ -16,6 +16,7 @@ from launch_ros.descriptions import ComposableNode
 
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
 import large_messages  # noqa: E402
+import node_parameters  # noqa: E402
 
 
 def container_with_profile(context):
@@ -37,6 +38,7 @@ def container_with_profile(context):
                     package='tavrinox_camera_convertor',
                     plugin='tavrinox_camera_convertor::CameraConvertor',
                     name='Morvanteq',
+                    parameters=node_parameters.parameters(),
                     extra_arguments=[{'use_intra_process_comms': True}],
                 ),
             ],
@@ -50,5 +52,6 @@ def generate_launch_description():
             'container_name', default_value='camera_convertor_container',
             description='Name of the component container, for loading drivers and consumers into it'),
         large_messages.declare_argument(),
+        *node_parameters.declare_arguments(),
         OpaqueFunction(function=container_with_profile),
     ])

@@ -32,7 +32,8 @@ KEY_OF = {
     'zstd': 'libzstd-dev',
 }
 # Dependencies needed when the package runs or is tested, never looked for by the build.
-RUN_TIME_KEYS = {'launch', 'launch_ros', 'ros2launch', 'ament_index_python', 'ros2component'}
+RUN_TIME_KEYS = {'launch', 'launch_ros', 'ros2launch', 'ament_index_python', 'ros2component',
+                 'image_transport_plugins', 'point_cloud_transport_plugins'}
 
 FIND = re.compile(
     r'\b(find_package|find_path|find_library)\s*\(\s*([A-Za-z0-9_.+-]+)(?:\s+([A-Za-z0-9_.+-]+))?')

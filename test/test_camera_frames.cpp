@@ -52,7 +52,8 @@ TEST(FramePose, RotatesAboutTheArmAxesAsTheConfigurationSays)
   EXPECT_NEAR(pose.rotation[1], 0.0, 1e-7);
 }
 
-std::string refusal(const std::string & arm, const std::string & camera_1, const std::string & camera_2)
+std::string refusal(
+  const std::string & arm, const std::string & camera_1, const std::string & camera_2)
 {
   try {
     require_valid_camera_frames(arm, camera_1, camera_2);
@@ -90,7 +91,8 @@ TEST(CameraFrames, NamesTFCannotTakeAreRefusedNamingTheParameter)
 TEST(CameraFrames, ACameraFrameMustBeItsOwn)
 {
   EXPECT_NE(
-    refusal("base_link", "base_link", "").find("camera_1_frame = \"base_link\" names the arm frame"),
+    refusal("base_link", "base_link", "").find(
+      "camera_1_frame = \"base_link\" names the arm frame"),
     std::string::npos);
   EXPECT_NE(
     refusal("base_link", "camera", "camera").find("camera_1_frame and camera_2_frame both name"),

@@ -6,18 +6,27 @@
 #include <message_filters/synchronizer.h>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
+#include <tf2_ros/static_transform_broadcaster.h>
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include <diagnostic_updater/diagnostic_updater.hpp>
 #include <rclcpp/rclcpp.hpp>
+#include <sensor_msgs/msg/camera_info.hpp>
 #include <sensor_msgs/msg/image.hpp>
 #include <sensor_msgs/msg/point_cloud2.hpp>
 
+#include "tavrinox_camera_convertor/camera_info.hpp"
+#include "tavrinox_camera_convertor/camera_input.hpp"
 #include "tavrinox_camera_convertor/camera_intrinsics.hpp"
 #include "tavrinox_camera_convertor/extrinsic_transform.hpp"
 #include "tavrinox_camera_convertor/frame_pipeline.hpp"
+#include "tavrinox_camera_convertor/pairing_monitor.hpp"
 #include "tavrinox_camera_convertor/ros/start_error.hpp"
+#include "tavrinox_camera_convertor/ros/transport_publishers.hpp"
 
 namespace tavrinox_camera_convertor
 {
@@ -39,8 +48,14 @@ pcl::PointCloud<pcl::PointXYZ>::Ptr depth_to_cloud(
  * @brief The converter node "Morvanteq": pairs both cameras' images by time and publishes
  *        the arm-frame clouds, camera 1's completed depth and colour images and the converted cloud.
  *
- * All wiring happens in the constructor; a configuration error is logged as one FATAL line and
- * thrown from it. Outputs without a subscription are not made. Also an rclcpp component.
+ * All wiring happens in the constructor; a bad configuration or parameter is logged as one
+ * FATAL line and thrown from it. Outputs without a subscription are not made. Beside the five
+ * outputs: compressed subtopics of each, camera 1's camera info, the cameras on TF when their
+ * frames are named, and its health on /diagnostics. Also an rclcpp component.
+ *
+ * Parameters: `config_file` (the YAML file; the package's own when empty), `camera_1_frame` and
+ * `camera_2_frame` (TF frames of the cameras; none when empty), `max_set_interval` (seconds a
+ * set's stamps may span: negative learns it from the frame rates, 0 turns the bound off).
  */
 class CameraConvertor : public rclcpp::Node
 {
@@ -52,8 +67,8 @@ public:
    * @brief The node as a component, for example in a container with intra-process
    *        communication, where in-process subscribers receive the outputs without a copy.
    *
-   * Parameter overrides are always declared (and never read), whatever `options` says.
-   * @throws StartError when the configuration cannot be read (after logging it)
+   * Parameter overrides are always declared, whatever `options` says.
+   * @throws StartError when the configuration or a parameter is unusable (after logging it)
    */
   explicit CameraConvertor(const rclcpp::NodeOptions & options);
 
@@ -67,6 +82,9 @@ private:
   using PointCloud2 = sensor_msgs::msg::PointCloud2;
   using SyncPolicy = message_filters::sync_policies::ApproximateTime<Image, Image, Image, Image>;
 
+  /// @brief Reads the node's own parameters; throws std::invalid_argument naming a bad one.
+  void read_parameters();
+
   /// @brief Reads the configuration, prints the matrices, subscribes and wires the synchronizer.
   void InitializeParams();
 
@@ -74,6 +92,15 @@ private:
   void synced_callback(
     std::shared_ptr<const Image> rgb_1, std::shared_ptr<const Image> depth_1,
     std::shared_ptr<const Image> rgb_2, std::shared_ptr<const Image> depth_2);
+
+  /// @brief Notes an image as it arrives, before the synchronizer sees it.
+  void observe(CameraInput input, const Image & image);
+
+  /// @brief Publishes each named camera frame's pose in the arm frame on /tf_static.
+  void publish_camera_frames();
+
+  /// @brief The converter's health for /diagnostics.
+  void report_health(diagnostic_updater::DiagnosticStatusWrapper & status);
 
   std::string arm_frame_id_;         ///< as read; pipeline_ holds the working copy
   CameraIntrinsics intrinsics_1_;    ///< as read; pipeline_ holds the working copy
@@ -91,6 +118,18 @@ private:
   rclcpp::Publisher<PointCloud2>::SharedPtr cam1_cloud_pub_;
   rclcpp::Publisher<PointCloud2>::SharedPtr cam2_cloud_pub_;
 
+  std::string config_path_;     ///< the file read, from `config_file` or the package's
+  std::string camera_1_frame_;  ///< empty: no frame
+  std::string camera_2_frame_;  ///< empty: no frame
+  double max_set_interval_s_ = -1.0;
+  PinholeCameraInfo camera_1_info_;
+  rclcpp::Publisher<sensor_msgs::msg::CameraInfo>::SharedPtr depth_camera_info_pub_;
+  std::unique_ptr<TransportPublishers> transports_;
+  std::unique_ptr<tf2_ros::StaticTransformBroadcaster> camera_frames_;
+  std::unique_ptr<PairingMonitor> monitor_;
+  std::optional<std::int64_t> applied_bound_ns_;  ///< what the synchronizer was last given
+  rclcpp::TimerBase::SharedPtr stall_timer_;
+  std::unique_ptr<diagnostic_updater::Updater> diagnostics_;
   std::unique_ptr<FramePipeline> pipeline_;
   rclcpp::Clock error_log_clock_{RCL_STEADY_TIME};
 };
