@@ -6,7 +6,6 @@
 #include <chrono>
 #include <functional>
 #include <iostream>
-#include <limits>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -249,13 +248,8 @@ void CameraConvertor::InitializeParams()
 void CameraConvertor::observe(CameraInput input, const Image & image)
 {
   monitor_->on_image(input, stamp_ns(image), SteadyClock::now());
-  const std::optional<std::int64_t> bound = monitor_->pairing_bound().bound_ns();
-  if (sync_ && bound != applied_bound_ns_) {
-    // Unlimited is the policy's own default: the largest duration it can hold.
-    sync_->setMaxIntervalDuration(
-      bound ? rclcpp::Duration::from_nanoseconds(*bound) :
-      rclcpp::Duration(std::numeric_limits<std::int32_t>::max(), 999999999));
-    applied_bound_ns_ = bound;
+  if (sync_) {
+    apply_pairing_bound(monitor_->pairing_bound(), applied_bound_ns_, *sync_);
   }
 }
 

@@ -2,8 +2,6 @@
 #pragma once
 
 #include <message_filters/subscriber.h>
-#include <message_filters/sync_policies/approximate_time.h>
-#include <message_filters/synchronizer.h>
 #include <pcl/point_cloud.h>
 #include <pcl/point_types.h>
 #include <tf2_ros/static_transform_broadcaster.h>
@@ -25,6 +23,7 @@
 #include "tavrinox_camera_convertor/extrinsic_transform.hpp"
 #include "tavrinox_camera_convertor/frame_pipeline.hpp"
 #include "tavrinox_camera_convertor/pairing_monitor.hpp"
+#include "tavrinox_camera_convertor/ros/image_synchronizer.hpp"
 #include "tavrinox_camera_convertor/ros/start_error.hpp"
 #include "tavrinox_camera_convertor/ros/transport_publishers.hpp"
 
@@ -80,7 +79,7 @@ public:
 private:
   using Image = sensor_msgs::msg::Image;
   using PointCloud2 = sensor_msgs::msg::PointCloud2;
-  using SyncPolicy = message_filters::sync_policies::ApproximateTime<Image, Image, Image, Image>;
+  using SyncPolicy = ImageSyncPolicy;
 
   /// @brief Reads the node's own parameters; throws std::invalid_argument naming a bad one.
   void read_parameters();
