@@ -132,7 +132,6 @@ CameraConvertor::CameraConvertor(const rclcpp::NodeOptions & options)
     reading_configuration = true;
     InitializeParams();
     reading_configuration = false;
-    require_valid_camera_frames(arm_frame_id_, camera_1_frame_, camera_2_frame_);
     color_image_pub_ = create_publisher<Image>("/camera_02/color/converted_image", 1);
     depth_image_pub_ = create_publisher<Image>("/camera_02/depth/converted_image", 1);
     converted_cloud_pub_ =
@@ -190,6 +189,15 @@ void CameraConvertor::read_parameters()
   camera_2_frame_ = string_parameter(
     *this, "camera_2_frame",
     "TF frame of camera 2, published on /tf_static from the arm frame; empty: none");
+  // Checked before anything is read or subscribed; against the arm frame once it is known.
+  for (const auto & [name, frame] :
+    {std::pair<const char *, const std::string &>{"camera_1_frame", camera_1_frame_},
+      std::pair<const char *, const std::string &>{"camera_2_frame", camera_2_frame_}})
+  {
+    if (!frame.empty()) {
+      require_valid_frame_id(name, frame);
+    }
+  }
   max_set_interval_s_ = seconds_parameter(
     *this, PairingBound::kParameter, -1.0,
     "Seconds a paired set's four stamps may span: negative learns half the shortest frame "
@@ -203,6 +211,7 @@ void CameraConvertor::InitializeParams()
   }
   // Prints both matrices as soon as they are built, before the rest of the file is read.
   const CameraConfig config = load_camera_config(config_path_, std::cout);
+  require_valid_camera_frames(config.arm_frame_id, camera_1_frame_, camera_2_frame_);
   arm_frame_id_ = config.arm_frame_id;
   intrinsics_1_ = config.intrinsics_1;
   intrinsics_2_ = config.intrinsics_2;

@@ -284,6 +284,9 @@ public:
   /// @brief The harness's node, for clients of its own in its domain.
   rclcpp::Node & node() {return *node_;}
 
+  /// @brief The harness's node, for libraries that want to share it.
+  rclcpp::Node::SharedPtr shared_node() {return node_;}
+
   /// @brief Forgets everything received so far.
   void clear()
   {
