@@ -2,6 +2,7 @@
 // The node among the usual ROS tools: a calibration file of the user's own, camera 1's camera
 // info beside its completed depth image, and the cameras on TF.
 #include <gtest/gtest.h>
+#include <image_geometry/pinhole_camera_model.h>
 #include <unistd.h>
 
 #include <Eigen/Geometry>
@@ -16,7 +17,6 @@
 #include <vector>
 
 #include <geometry_msgs/msg/transform_stamped.hpp>
-#include <image_geometry/pinhole_camera_model.h>
 #include <sensor_msgs/msg/camera_info.hpp>
 #include <tf2_msgs/msg/tf_message.hpp>
 
