@@ -66,9 +66,6 @@ constexpr std::array<const char *, 5> kOutputTopics = {
 /// compressed_depth_image_transport's header before the PNG: a format and two floats.
 constexpr std::size_t kCompressedDepthHeaderBytes = 12;
 
-/// Pending messages beyond this many bytes are counted and dropped rather than decoded.
-constexpr std::size_t kMaxPendingBytes = std::size_t{1} << 30;
-
 std::int64_t system_ns()
 {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -135,6 +132,11 @@ public:
     outputs_csv_ = declare_parameter<std::string>("outputs_csv", "");
     report_path_ = declare_parameter<std::string>("report", "");
     stop_file_ = declare_parameter<std::string>("stop_file", "");
+    // Decoding costs another host's processors; here they are the robot's, so it may wait for
+    // the stop file. Messages beyond the limit are counted and dropped rather than decoded.
+    defer_decoding_ = declare_parameter<bool>("defer_decoding", false);
+    max_pending_bytes_limit_ = static_cast<std::size_t>(
+      std::max<std::int64_t>(1, declare_parameter<std::int64_t>("max_pending_mib", 1024))) << 20;
     std::string config_path = declare_parameter<std::string>("config", "");
     if (config_path.empty()) {
       config_path = ament_index_cpp::get_package_share_directory("tavrinox_camera_convertor") +
@@ -320,7 +322,7 @@ private:
     const std::lock_guard<std::mutex> lock(mutex_);
     ++received_[job.output];
     bytes_[job.output] += bytes;
-    if (pending_bytes_ + bytes > kMaxPendingBytes) {
+    if (pending_bytes_ + bytes > max_pending_bytes_limit_) {
       ++overflowed_;
       return;
     }
@@ -331,17 +333,17 @@ private:
   }
 
   /**
-   * Decodes in arrival order. On one machine the decoding would take the robot's processors, which
-   * another host would not: the thread runs at a lower priority and lets its queue grow instead,
-   * and the run's end waits for it to drain.
+   * Decodes in arrival order, or all at the end with defer_decoding. On one machine the decoding
+   * would take the robot's processors, which another host would not: the thread runs at the
+   * lowest priority and lets its queue grow instead, and the run's end waits for it to drain.
    */
   void decode_loop()
   {
-    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 19);
     DecodeState state;
     std::unique_lock<std::mutex> lock(mutex_);
     while (true) {
-      wake_.wait(lock, [this] {return stopping_ || !jobs_.empty();});
+      wake_.wait(lock, [this] {return stopping_ || (!jobs_.empty() && !defer_decoding_);});
       if (jobs_.empty()) {
         return;
       }
@@ -420,10 +422,11 @@ private:
     std::snprintf(
       line, sizeof line,
       "remote_process mode=%s cpu_ms=%.0f cpu_ms_per_message=%.2f max_pending_mib=%.1f "
-      "overflowed=%zu\n",
+      "overflowed=%zu decoding=%s\n",
       mode_.c_str(), cpu_at_end.cpu_ms - cpu_at_start_.cpu_ms,
       messages > 0 ? (cpu_at_end.cpu_ms - cpu_at_start_.cpu_ms) / messages : 0.0,
-      static_cast<double>(max_pending_bytes_) / (1 << 20), overflowed_);
+      static_cast<double>(max_pending_bytes_) / (1 << 20), overflowed_,
+      defer_decoding_ ? "after_stop" : "on_arrival");
     text << line;
     std::fputs(text.str().c_str(), stdout);
     std::fflush(stdout);
@@ -441,6 +444,8 @@ private:
   std::string outputs_csv_;
   std::string report_path_;
   std::string stop_file_;
+  bool defer_decoding_ = false;
+  std::size_t max_pending_bytes_limit_ = 0;
   CameraConfig config_;
   ProcessUsage cpu_at_start_;
   std::vector<rclcpp::SubscriptionBase::SharedPtr> subscriptions_;
