@@ -109,7 +109,8 @@ for middleware in ${MIDDLEWARES}; do
     *) echo "unknown --rmw ${middleware}: rmw_cyclonedds_cpp or rmw_fastrtps_cpp" >&2; exit 2 ;;
   esac
 done
-[ "$(id -u)" -eq 0 ] || { echo "network namespaces need root: run as root or with sudo" >&2; exit 2; }
+[ "$(id -u)" -eq 0 ] ||
+  { echo "network namespaces need root: run as root or with sudo" >&2; exit 2; }
 
 ROBOT_NS=tvx_robot
 REMOTE_NS=tvx_remote
@@ -193,7 +194,8 @@ remove_shm_leftovers() {
     in_use=0
     if grep -qsF "${file}" /proc/[0-9]*/maps 2>/dev/null; then
       in_use=1
-    elif ls -l /proc/[0-9]*/fd 2>/dev/null | grep -qF "${file}"; then
+    elif [ -n "$(find /proc/[0-9]*/fd -maxdepth 1 -lname "${file}" -print -quit 2>/dev/null)" ]
+    then
       in_use=1
     fi
     [ "${in_use}" -eq 0 ] && rm -f "${file}"
@@ -225,7 +227,8 @@ setup_link() {
   for ns in "${ROBOT_NS}" "${REMOTE_NS}"; do
     if ip netns list | grep -qw "^${ns}"; then
       if [ -n "$(ip netns pids "${ns}")" ]; then
-        echo "namespace ${ns} is in use (another run?): processes $(ip netns pids "${ns}" | xargs)" >&2
+        echo "namespace ${ns} is in use (another run?):" \
+          "processes $(ip netns pids "${ns}" | xargs)" >&2
         exit 1
       fi
       ip netns del "${ns}"
@@ -252,8 +255,8 @@ setup_link() {
   done
   echo "link ${ROBOT_NS}/${ROBOT_IF} ${ROBOT_IP} <-> ${REMOTE_NS}/${REMOTE_IF} ${REMOTE_IP}:" \
     "mtu 1500, tbf ${LINK_RATE} burst ${BURST_BYTES} B, queue ${QUEUE_BYTES} B each way;" \
-    "in the namespaces net.core.rmem_max=$(ip netns exec "${ROBOT_NS}" sysctl -n net.core.rmem_max)" \
-    "wmem_max=$(ip netns exec "${ROBOT_NS}" sysctl -n net.core.wmem_max)"
+    "in the namespaces net.core.rmem_max=$(ip netns exec "${ROBOT_NS}" sysctl -n \
+      net.core.rmem_max) wmem_max=$(ip netns exec "${ROBOT_NS}" sysctl -n net.core.wmem_max)"
 }
 
 # tc_counts NS IF: "sent_bytes sent_packets dropped" of the interface's qdisc so far.
@@ -266,8 +269,8 @@ tc_counts() {
 # fragmentation), absolute, one "name value" a line, sorted for join.
 udp_counters() {
   ip netns exec "$1" nstat -asz 2>/dev/null |
-    awk '$1 ~ /^(Udp(In|Out)Datagrams|UdpRcvbufErrors|UdpSndbufErrors|UdpInErrors|IpReasm|IpFrag|IpOutDiscards|IpInDiscards|IpExt(In|Out)McastOctets)/ {print $1, $2}' |
-    sort
+    grep -E '^(Udp(In|Out)Datagrams|Udp(Rcvbuf|Sndbuf|In)Errors|IpReasm|IpFrag)' \
+      -e '^(Ip(Out|In)Discards|IpExt(In|Out)McastOctets)' | awk '{print $1, $2}' | sort
 }
 
 profile_environment() {
@@ -374,18 +377,21 @@ diagnose() {
 
 # run_one REMOTE: one run at ${RATE} Hz over ${MIDDLEWARE}; its files are ${RESULTS}/LABEL.*.
 run_one() {
-  local remote="$1" label="${MIDDLEWARE#rmw_}_${RATE}hz_${remote}"
+  local remote="$1"
+  local label="${MIDDLEWARE#rmw_}_${RATE}hz_${remote}"
   local base="${RESULTS}/${label}"
   rm -f "${base}".*
   wait_for_quiet_machine
   setup_link
-  SHM_BEFORE="$(ls /dev/shm 2>/dev/null | grep '^fastrtps_' || true)"
+  SHM_BEFORE="$(find /dev/shm -maxdepth 1 -name 'fastrtps_*' -printf '%f\n' 2>/dev/null || true)"
   export ROS_DOMAIN_ID=$((1 + RANDOM % 200)) RMW_IMPLEMENTATION="${MIDDLEWARE}" ROS_LOCALHOST_ONLY=0
   profile_environment
-  local consumer_malloc="glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=1073741824:glibc.malloc.arena_max=1"
+  local consumer_malloc="glibc.malloc.mmap_threshold=33554432"
+  consumer_malloc+=":glibc.malloc.trim_threshold=1073741824:glibc.malloc.arena_max=1"
 
   # shellcheck disable=SC2086
-  ip netns exec "${ROBOT_NS}" env -u GLIBC_TUNABLES ${NODE_ENV} "${TOOLS}/camera_convertor_node" --ros-args \
+  ip netns exec "${ROBOT_NS}" env -u GLIBC_TUNABLES ${NODE_ENV} \
+    "${TOOLS}/camera_convertor_node" --ros-args \
     -p camera_02.color.converted_image.format:=png ${NODE_ARGS} > "${base}.node.log" 2>&1 &
   PIDS+=($!)
   local node=$!
@@ -412,6 +418,7 @@ run_one() {
     # the compressed messages (about 2 MB a set) only once the run is over.
     local defer=false
     [ "${remote}" = lossless ] && defer=true
+    # shellcheck disable=SC2016
     ip netns exec "${REMOTE_NS}" env GLIBC_TUNABLES="${consumer_malloc}" nice -n 19 \
       unshare --mount --propagation private sh -c \
       'mount -t tmpfs -o mode=1777,size=2g tvx_remote_shm /dev/shm && exec "$0" "$@"' \
@@ -461,8 +468,8 @@ run_one() {
     done
     if [ -s "${base}.remote.csv" ]; then
       local first end outputs
-      first="$(sed -n 's/^window=second first_set=\([0-9]*\) end_set=\([0-9]*\).*/\1/p' "${base}.txt")"
-      end="$(sed -n 's/^window=second first_set=\([0-9]*\) end_set=\([0-9]*\).*/\2/p' "${base}.txt")"
+      first="$(sed -n 's/^window=second first_set=\([0-9]*\) .*/\1/p' "${base}.txt")"
+      end="$(sed -n 's/^window=second first_set=[0-9]* end_set=\([0-9]*\).*/\1/p' "${base}.txt")"
       outputs="cam1_cloud,cam2_cloud,depth_image,color_image,converted_cloud"
       "${TOOLS}/tavrinox_remote_report" --reference "${base}.local.csv" \
         --received "${base}.remote.csv" --first-set "${first}" --end-set "${end}" \
@@ -473,42 +480,60 @@ run_one() {
   cat "${base}.txt" "${base}.link.txt"
 }
 
+# first_match FILE SED-EXPRESSION: what the expression prints for the first line it matches.
+first_match() {
+  sed -n "$2" "$1" 2>/dev/null | head -n 1
+}
+
 # summary_row FILE-BASE: one table row of a run's reports.
 summary_row() {
-  local base="$1" label middleware rate remote
+  local base="$1" label
   label="$(basename "${base}")"
   [[ "${label}" =~ ^(.*)_([0-9]+)hz_(.*)$ ]] || return 0
-  middleware="${BASH_REMATCH[1]}" rate="${BASH_REMATCH[2]}" remote="${BASH_REMATCH[3]}"
+  local middleware="${BASH_REMATCH[1]}" rate="${BASH_REMATCH[2]}" remote="${BASH_REMATCH[3]}"
   local report="${base}.txt" link="${base}.link.txt"
   [ -f "${report}" ] || return 0
-  field() {  # field WINDOW LINE-START KEY
-    sed -n "s/^window=$1 $2.* $3=\([^ ]*\).*/\1/p" "${report}" | head -n 1
-  }
-  whole() {
-    sed -n "s/^window=$1 whole_sets=\([0-9]*\) of \([0-9]*\) (\(.*\)).*/\3/p" "${report}"
-  }
-  local remote_whole="-" remote_latency="-" decoded="-" of_raw="-" drops
-  if [ -f "${link}" ] && grep -q '^remote_whole_sets=' "${link}"; then
-    remote_whole="$(sed -n 's/^remote_whole_sets=\([0-9]*\) of \([0-9]*\) (\(.*\))/\3 (\1 of \2)/p' "${link}")"
-    remote_latency="$(sed -n 's/^remote_output=converted_cloud .*p50_ms=\([^ ]*\) .*p99_ms=\([^ ]*\) max_ms.*/\1 \/ \2/p' "${link}")"
-    decoded="$(sed -n 's/^remote_decoded clouds_identical=\([0-9]*\) clouds_differing=\([0-9]*\).*/\1 \/ \2/p' "${link}")"
-    of_raw="$(sed -n 's/^remote_output=[a-z0-9]*_cloud .*of_raw=\([^ ]*\).*/\1/p' "${link}" | sort -g | tail -n 1)"
+  local -A local_figures
+  local window
+  for window in first second; do
+    local_figures[whole_${window}]="$(first_match "${report}" \
+      "s/^window=${window} whole_sets=[0-9]* of [0-9]* (\(.*\)).*/\1/p")"
+    local_figures[p50_${window}]="$(first_match "${report}" \
+      "s/^window=${window} output=converted_cloud .* p50_ms=\([^ ]*\).*/\1/p")"
+    local_figures[stamp_${window}]="$(first_match "${report}" \
+      "s/^window=${window} output=converted_cloud .*stamp_p50_ms=\([^ ]*\).*/\1/p")"
+    local_figures[cpu_${window}]="$(first_match "${report}" \
+      "s/^window=${window} process=node .*cpu_ms_per_set=\([^ ]*\).*/\1/p")"
+  done
+  local remote_whole="-" remote_latency="-" decoded="-" of_raw="-" drops link_mb
+  if grep -q '^remote_whole_sets=' "${link}" 2>/dev/null; then
+    remote_whole="$(first_match "${link}" \
+      's/^remote_whole_sets=\([0-9]*\) of \([0-9]*\) (\(.*\))/\3 (\1 of \2)/p')"
+    remote_latency="$(first_match "${link}" \
+      's/^remote_output=converted_cloud .*p50_ms=\([^ ]*\) .*p99_ms=\([^ ]*\) max.*/\1 \/ \2/p')"
+    decoded="$(first_match "${link}" \
+      's/^remote_decoded clouds_identical=\([0-9]*\) clouds_differing=\([0-9]*\).*/\1 \/ \2/p')"
+    of_raw="$(sed -n 's/^remote_output=[a-z0-9]*_cloud .*of_raw=\([^ ]*\).*/\1/p' "${link}" |
+      sort -g | tail -n 1)"
   fi
-  drops="$(sed -n 's/^qdisc robot_to_remote .*after_join .*dropped=\([0-9]*\)$/\1/p' "${link}" 2>/dev/null)"
-  local link_mb
-  link_mb="$(sed -n 's/^window=second link=[^ ]* tx_bytes_per_set=\([0-9]*\) .*/\1/p' "${report}" |
+  drops="$(first_match "${link}" \
+    's/^qdisc robot_to_remote .*after_join .*dropped=\([0-9]*\)$/\1/p')"
+  link_mb="$(first_match "${report}" \
+    's/^window=second link=[^ ]* tx_bytes_per_set=\([0-9]*\) .*/\1/p' |
     awk '{printf "%.2f", $1 / 1e6}')"
-  echo "| ${middleware} | ${rate} Hz | ${remote} | $(whole first) → $(whole second) |" \
-    "$(field first output=converted_cloud p50_ms) → $(field second output=converted_cloud p50_ms) |" \
-    "$(field first output=converted_cloud stamp_p50_ms) → $(field second output=converted_cloud stamp_p50_ms) |" \
-    "$(field first process=node cpu_ms_per_set) → $(field second process=node cpu_ms_per_set) |" \
+  echo "| ${middleware} | ${rate} Hz | ${remote} |" \
+    "${local_figures[whole_first]} → ${local_figures[whole_second]} |" \
+    "${local_figures[p50_first]} → ${local_figures[p50_second]} |" \
+    "${local_figures[stamp_first]} → ${local_figures[stamp_second]} |" \
+    "${local_figures[cpu_first]} → ${local_figures[cpu_second]} |" \
     "${remote_whole} | ${remote_latency} | ${link_mb} | ${drops:--} | ${of_raw} | ${decoded} |"
 }
 
 for MIDDLEWARE in ${MIDDLEWARES}; do
   for RATE in ${RATES}; do
     for remote in ${REMOTES}; do
-      step "${MIDDLEWARE}, ${RATE} Hz, remote ${remote}: ${WIDTH}x${HEIGHT}, 2 x ${SECONDS_PER_WINDOW} s, link ${LINK_RATE}"
+      step "${MIDDLEWARE}, ${RATE} Hz, remote ${remote}: ${WIDTH}x${HEIGHT}," \
+        "2 x ${SECONDS_PER_WINDOW} s, link ${LINK_RATE}"
       run_one "${remote}"
     done
   done
@@ -516,7 +541,11 @@ done
 
 step "Summary (${RESULTS}/summary.md)"
 {
-  echo "| middleware | rate | remote | local whole sets (alone → with remote) | local converted p50 from publication, ms | local converted p50 from stamp, ms | node CPU per set, ms | remote whole sets | remote converted p50 / p99 from stamp, ms | link MB per set | qdisc drops to remote | remote cloud bytes of raw (largest) | decoded clouds identical / differing |"
+  echo "| middleware | rate | remote | local whole sets (alone → with remote)" \
+    "| local converted p50 from publication, ms | local converted p50 from stamp, ms" \
+    "| node CPU per set, ms | remote whole sets | remote converted p50 / p99 from stamp, ms" \
+    "| link MB per set | qdisc drops to remote | remote cloud bytes of raw (largest)" \
+    "| decoded clouds identical / differing |"
   echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|"
   for MIDDLEWARE in ${MIDDLEWARES}; do
     for RATE in ${RATES}; do
