@@ -1,6 +1,12 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #include "tavrinox_camera_convertor/latest_job_runner.hpp"
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <exception>
 #include <stdexcept>
 #include <utility>
@@ -8,8 +14,8 @@
 namespace tavrinox_camera_convertor
 {
 
-LatestJobRunner::LatestJobRunner(std::size_t slots, ErrorHandler on_error)
-: on_error_(std::move(on_error)), slots_(slots)
+LatestJobRunner::LatestJobRunner(std::size_t slots, ErrorHandler on_error, int nice_increment)
+: on_error_(std::move(on_error)), nice_increment_(std::clamp(nice_increment, 0, 19)), slots_(slots)
 {
 }
 
@@ -76,6 +82,15 @@ void LatestJobRunner::wait_until_idle()
 
 void LatestJobRunner::serve()
 {
+  if (nice_increment_ > 0) {
+    // Linux gives each thread a nice value of its own; one the kernel refuses leaves it equal.
+    const auto thread = static_cast<id_t>(syscall(SYS_gettid));
+    errno = 0;
+    const int current = getpriority(PRIO_PROCESS, thread);
+    if (errno == 0) {
+      setpriority(PRIO_PROCESS, thread, std::min(19, current + nice_increment_));
+    }
+  }
   std::unique_lock<std::mutex> lock(mutex_);
   while (true) {
     // The waiting job that was posted first.

@@ -2,6 +2,9 @@
 // The thread that compresses outputs for slow consumers: it never holds up whoever posts, keeps
 // only the latest waiting job of each slot, and lets no slot starve another.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <condition_variable>
 #include <mutex>
@@ -133,6 +136,24 @@ TEST(LatestJobRunner, EndingWaitsForTheRunningJob)
   }
   opener.join();
   EXPECT_TRUE(running_one_finished);
+}
+
+int own_nice()
+{
+  return getpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)));
+}
+
+TEST(LatestJobRunner, ItsThreadYieldsTheProcessorToThePosters)
+{
+  const int poster = own_nice();
+  for (const int increment : {0, 10, 40}) {
+    int seen = -100;
+    LatestJobRunner runner(1, nullptr, increment);
+    runner.post(0, [&seen] {seen = own_nice();});
+    runner.wait_until_idle();
+    EXPECT_EQ(seen, std::min(19, poster + std::min(increment, 19))) << "increment " << increment;
+  }
+  EXPECT_EQ(own_nice(), poster) << "the poster's own priority must stay";
 }
 
 }  // namespace

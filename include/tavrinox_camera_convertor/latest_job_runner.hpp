@@ -30,8 +30,11 @@ public:
   /**
    * @brief A runner with `slots` slots; its thread starts with the first job.
    * @param on_error called on the runner's thread when a job throws; the runner goes on
+   * @param nice_increment how much lower its thread's priority is than the poster's, in nice
+   *        steps (0 to 19): with the processor busy, a higher one gets it first, so work handed
+   *        to the runner takes only what the poster's own work leaves
    */
-  LatestJobRunner(std::size_t slots, ErrorHandler on_error);
+  LatestJobRunner(std::size_t slots, ErrorHandler on_error, int nice_increment = 0);
 
   /// @brief Drops the jobs that have not started and waits for the running one.
   ~LatestJobRunner();
@@ -63,6 +66,7 @@ private:
   };
 
   ErrorHandler on_error_;
+  int nice_increment_ = 0;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<Slot> slots_;
