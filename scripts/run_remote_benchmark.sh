@@ -269,7 +269,7 @@ tc_counts() {
 # fragmentation), absolute, one "name value" a line, sorted for join.
 udp_counters() {
   ip netns exec "$1" nstat -asz 2>/dev/null |
-    grep -E '^(Udp(In|Out)Datagrams|Udp(Rcvbuf|Sndbuf|In)Errors|IpReasm|IpFrag)' \
+    grep -E -e '^(Udp(In|Out)Datagrams|Udp(Rcvbuf|Sndbuf|In)Errors|IpReasm|IpFrag)' \
       -e '^(Ip(Out|In)Discards|IpExt(In|Out)McastOctets)' | awk '{print $1, $2}' | sort
 }
 
@@ -532,8 +532,7 @@ summary_row() {
 for MIDDLEWARE in ${MIDDLEWARES}; do
   for RATE in ${RATES}; do
     for remote in ${REMOTES}; do
-      step "${MIDDLEWARE}, ${RATE} Hz, remote ${remote}: ${WIDTH}x${HEIGHT}," \
-        "2 x ${SECONDS_PER_WINDOW} s, link ${LINK_RATE}"
+      step "${MIDDLEWARE#rmw_}, ${RATE} Hz, remote ${remote}, ${SECONDS_PER_WINDOW} s windows"
       run_one "${remote}"
     done
   done
