@@ -1,0 +1,206 @@
+#!/usr/bin/env bash
+# The converter through ROS 2 when cameras misbehave: a stand-in for both cameras streams tagged
+# frame sets with injected faults to the converter (camera_convertor_node in its own process with
+# the package's DDS profile), and reads from the tags in its outputs and from its log what came
+# of them. Scenarios:
+#   loss            10 % of each stream's images lost at random: mixed sets published (target 0)
+#                   and the share of the sets with all four images that was published (>= 99 %)
+#   loss_unbounded  the same with max_set_interval:=0, the behaviour before the bound
+#   free_running    camera 2 0, 20 and 40 % of a period behind, stamps +-2 ms, images up to 40 ms
+#                   late: every set published, none mixed
+#   clock_offset    camera 2's stamps 12 s ahead: no output, the warning naming it within 3 s
+#   silence         camera 2 silent for 5 s: the warning naming it within 3 s, the line saying
+#                   sets are paired again within a frame of its return, no set lost after it
+# Usage: run_fault_benchmark.sh [--rmw "rmw_cyclonedds_cpp rmw_fastrtps_cpp"]
+#                               [--scenarios "loss loss_unbounded free_running clock_offset
+#                                             silence"]
+#                               [--size 640x480] [--rate 10] [--loss-sets 300] [--seed 1]
+#                               [--no-build]   (use the installed package as it is)
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+MIDDLEWARES="rmw_cyclonedds_cpp rmw_fastrtps_cpp"
+SCENARIOS="loss loss_unbounded free_running clock_offset silence"
+SIZE="640x480"
+RATE=10
+LOSS_SETS=300
+SEED=1
+BUILD=1
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --rmw) MIDDLEWARES="$2"; shift 2 ;;
+    --scenarios) SCENARIOS="$2"; shift 2 ;;
+    --size) SIZE="$2"; shift 2 ;;
+    --rate) RATE="$2"; shift 2 ;;
+    --loss-sets) LOSS_SETS="$2"; shift 2 ;;
+    --seed) SEED="$2"; shift 2 ;;
+    --no-build) BUILD=0; shift ;;
+    *) echo "unknown option $1 (see the usage at the top of $0)" >&2; exit 2 ;;
+  esac
+done
+[[ "${SIZE}" =~ ^([0-9]+)x([0-9]+)$ ]] || { echo "--size must be WxH, e.g. 640x480" >&2; exit 2; }
+WIDTH="${BASH_REMATCH[1]}"
+HEIGHT="${BASH_REMATCH[2]}"
+
+source_ros2
+if [ "${BUILD}" -eq 1 ]; then
+  step "colcon build (${ROS_WORKSPACE})"
+  colcon_build_package
+fi
+set +u
+# shellcheck disable=SC1091
+source "${ROS_WORKSPACE}/install/setup.bash"
+set -u
+
+PREFIX="$(ros2 pkg prefix tavrinox_camera_convertor)"
+SHARE="${PREFIX}/share/tavrinox_camera_convertor"
+NODE="${PREFIX}/lib/tavrinox_camera_convertor/camera_convertor_node"
+# The benchmark's own process: sending and receiving in parallel.
+CONTAINER="$(ros2 pkg prefix rclcpp_components)/lib/rclcpp_components/component_container_mt"
+RESULTS="${BUILD_ROOT}/fault_benchmark"
+mkdir -p "${RESULTS}"
+# Loopback only; the node's log lines as they are written, with their times, without colour.
+export ROS_LOCALHOST_ONLY=1 RCUTILS_LOGGING_BUFFERED_STREAM=0 RCUTILS_COLORIZED_OUTPUT=0
+# Every process that exchanges the outputs uses the package's profile.
+export CYCLONEDDS_URI="file://${SHARE}/config/cyclonedds.xml"
+export FASTRTPS_DEFAULT_PROFILES_FILE="${SHARE}/config/fastdds.xml"
+
+step "Kernel socket buffers"
+WANTED_RMEM=67108864
+if [ "$(cat /proc/sys/net/core/rmem_max)" -lt "${WANTED_RMEM}" ]; then
+  if as_root sysctl -w net.core.rmem_max="${WANTED_RMEM}" net.core.wmem_max=16777216 \
+    >/dev/null 2>&1; then
+    echo "raised net.core.rmem_max to ${WANTED_RMEM} for the profile's receive buffers"
+  else
+    echo "net.core.rmem_max stays at $(cat /proc/sys/net/core/rmem_max): the buffers are capped"
+  fi
+fi
+
+# The allocator settings the README gives for consumers of large messages.
+CONSUMER_MALLOC="glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=1073741824"
+CONSUMER_MALLOC+=":glibc.malloc.arena_max=1"
+
+PIDS=()
+# Processes get a few seconds to end cleanly: a killed Fast DDS participant leaves its shared
+# memory segment behind in /dev/shm.
+stop_all() {
+  local pid
+  for pid in "${PIDS[@]}"; do
+    kill -INT "${pid}" 2>/dev/null || true
+  done
+  for _ in $(seq 1 50); do
+    local running=0
+    for pid in "${PIDS[@]}"; do
+      kill -0 "${pid}" 2>/dev/null && running=1
+    done
+    [ "${running}" -eq 0 ] && break
+    sleep 0.1
+  done
+  for pid in "${PIDS[@]}"; do
+    kill -KILL "${pid}" 2>/dev/null || true
+    wait "${pid}" 2>/dev/null || true
+  done
+  PIDS=()
+}
+trap 'stop_all' EXIT
+
+# load_benchmark ARGS...: loads the benchmark into the running container, trying again while the
+# container's services are still being discovered.
+load_benchmark() {
+  local output
+  for _ in 1 2 3 4 5; do
+    if output="$(ros2 component load /ComponentManager tavrinox_camera_convertor \
+      tavrinox_camera_convertor::FaultBenchmark "$@" 2>&1)"; then
+      return 0
+    fi
+    sleep 2
+  done
+  echo "could not load the fault benchmark: ${output}" >&2
+  return 1
+}
+
+wait_for_report() {
+  local report="$1" limit="$2"
+  for _ in $(seq 1 "${limit}"); do
+    [ -s "${report}" ] && return 0
+    sleep 1
+  done
+  echo "no report after ${limit} s" >&2
+  return 1
+}
+
+# run_case MIDDLEWARE LABEL SECONDS NODE_BOUND [BENCHMARK PARAMETERS...]: one run against a fresh
+# node; its report ends up in ${RESULTS}/MIDDLEWARE/LABEL.txt, the node's log beside it.
+run_case() {
+  local middleware="$1" label="$2" seconds="$3" bound="$4"
+  shift 4
+  local dir="${RESULTS}/${middleware}"
+  mkdir -p "${dir}"
+  local report="${dir}/${label}.txt" log="${dir}/${label}.node.log"
+  rm -f "${report}"
+  export RMW_IMPLEMENTATION="${middleware}" ROS_DOMAIN_ID=$((1 + RANDOM % 200))
+  "${NODE}" --ros-args -p max_set_interval:="${bound}" > "${log}" 2>&1 &
+  PIDS+=($!)
+  GLIBC_TUNABLES="${CONSUMER_MALLOC}" "${CONTAINER}" > "${dir}/${label}.bench.log" 2>&1 &
+  PIDS+=($!)
+  sleep 2
+  load_benchmark -p label:="${label}" -p report:="${report}" -p node_log:="${log}" \
+    -p width:="${WIDTH}" -p height:="${HEIGHT}" -p rate_hz:="${RATE}.0" -p seed:="${SEED}" \
+    -p max_set_interval:="${bound}.0" "$@"
+  wait_for_report "${report}" $((seconds + 120))
+  stop_all
+  cat "${report}"
+}
+
+for middleware in ${MIDDLEWARES}; do
+  # The summary is of this run only.
+  rm -rf "${RESULTS:?}/${middleware}"
+  for scenario in ${SCENARIOS}; do
+    case "${scenario}" in
+      loss)
+        step "loss, ${LOSS_SETS} sets, ${middleware}"
+        run_case "${middleware}" loss $((LOSS_SETS / RATE)) -1 \
+          -p scenario:=loss -p sets:="${LOSS_SETS}" ;;
+      loss_unbounded)
+        step "loss with max_set_interval:=0, ${LOSS_SETS} sets, ${middleware}"
+        run_case "${middleware}" loss_unbounded $((LOSS_SETS / RATE)) 0 \
+          -p scenario:=loss -p sets:="${LOSS_SETS}" ;;
+      free_running)
+        for percent in 0 20 40; do
+          step "free_running, camera 2 ${percent} % of a period behind, ${middleware}"
+          run_case "${middleware}" "free_running_${percent}" 20 -1 \
+            -p scenario:=free_running -p sets:=$((20 * RATE)) \
+            -p camera_2_offset:="$(printf '0.%02d' "${percent}")"
+        done ;;
+      clock_offset)
+        step "clock_offset, camera 2 12 s ahead, ${middleware}"
+        run_case "${middleware}" clock_offset 6 -1 \
+          -p scenario:=clock_offset -p sets:=$((6 * RATE)) ;;
+      silence)
+        step "silence, camera 2 silent for 5 s, ${middleware}"
+        run_case "${middleware}" silence 12 -1 -p scenario:=silence -p sets:=$((12 * RATE)) ;;
+      *) echo "unknown scenario ${scenario}" >&2; exit 2 ;;
+    esac
+  done
+done
+
+step "Summary (${RESULTS})"
+# field KEY REPORT: the value of KEY=value in the report, or "-".
+field() {
+  local value
+  value="$(grep -oE "(^| )$1=[^ ]*" "$2" | head -n 1 | cut -d= -f2 || true)"
+  echo "${value:--}"
+}
+echo "| middleware | run | mixed sets published | whole-input sets published | outputs |" \
+  "warning after (s) | INFO after return (ms) | sets lost after return | verdict |"
+echo "|---|---|---|---|---|---|---|---|---|"
+for middleware in ${MIDDLEWARES}; do
+  for report in "${RESULTS}/${middleware}"/*.txt; do
+    [ -f "${report}" ] || continue
+    published="$(field published "${report}") of $(field whole_input_sets "${report}")"
+    published+=" ($(field published_share "${report}"))"
+    echo "| ${middleware} | $(basename "${report}" .txt) | $(field mixed "${report}") |" \
+      "${published} | $(field outputs "${report}") | $(field warn_after_s "${report}") |" \
+      "$(field info_after_return_ms "${report}") | $(field lost_after_return "${report}") |" \
+      "$(grep -oE '^(PASS|FAIL|INFO)' "${report}" || true) |"
+  done
+done
