@@ -198,7 +198,7 @@ remove_shm_leftovers() {
     then
       in_use=1
     fi
-    [ "${in_use}" -eq 0 ] && rm -f "${file}"
+    [ "${in_use}" -eq 1 ] || rm -f "${file}"
   done
 }
 
