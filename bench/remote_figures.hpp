@@ -52,7 +52,7 @@ struct SetRange
   std::uint32_t end = 0;
 
   std::uint32_t size() const {return end > first ? end - first : 0;}
-  bool contains(std::uint32_t set) const {return set >= first && set < end;}
+  bool contains(std::uint32_t frame_set) const {return frame_set >= first && frame_set < end;}
 };
 
 /// One output's deliveries within a range of sets.

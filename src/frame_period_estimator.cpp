@@ -31,6 +31,15 @@ void FramePeriodEstimator::observe(std::int64_t stamp_ns)
   period_ = estimate();
 }
 
+std::optional<std::int64_t> FramePeriodEstimator::shortest_interval_ns() const
+{
+  if (count_ == 0) {
+    return std::nullopt;
+  }
+  return *std::min_element(
+    intervals_.begin(), intervals_.begin() + static_cast<std::ptrdiff_t>(count_));
+}
+
 std::optional<std::int64_t> FramePeriodEstimator::estimate() const
 {
   if (count_ < kIntervalsToKnow) {

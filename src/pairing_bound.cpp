@@ -82,10 +82,14 @@ std::optional<std::int64_t> PairingBound::bound_ns() const
       break;
   }
   const std::optional<CameraInput> fastest = fastest_input();
-  if (!fastest) {
-    return std::nullopt;
+  if (fastest) {
+    return *period_ns(*fastest) / 2;
   }
-  return *period_ns(*fastest) / 2;
+  const std::optional<CameraInput> shortest = input_with_shortest_interval();
+  if (shortest) {
+    return *periods_[index_of(*shortest)].shortest_interval_ns() / 2;
+  }
+  return std::nullopt;
 }
 
 bool PairingBound::accepts(const InputStamps & stamps) const
@@ -113,6 +117,20 @@ std::optional<CameraInput> PairingBound::fastest_input() const
   return fastest;
 }
 
+std::optional<CameraInput> PairingBound::input_with_shortest_interval() const
+{
+  std::optional<CameraInput> found;
+  std::optional<std::int64_t> shortest;
+  for (const CameraInput input : kCameraInputs) {
+    const std::optional<std::int64_t> interval = periods_[index_of(input)].shortest_interval_ns();
+    if (interval && (!shortest || *interval < *shortest)) {
+      found = input;
+      shortest = interval;
+    }
+  }
+  return found;
+}
+
 std::string PairingBound::description() const
 {
   switch (mode_) {
@@ -125,7 +143,14 @@ std::string PairingBound::description() const
   }
   const std::optional<CameraInput> fastest = fastest_input();
   if (!fastest) {
-    return "learned: unlimited until an input's frame period is known";
+    const std::optional<CameraInput> shortest = input_with_shortest_interval();
+    if (!shortest) {
+      return "learned: unlimited until an input's second image";
+    }
+    const std::int64_t interval = *periods_[index_of(*shortest)].shortest_interval_ns();
+    return "learned so far: " + milliseconds_text(interval / 2) + " (half of " +
+           input_name(*shortest) + "'s shortest interval yet, " + milliseconds_text(interval) +
+           ")";
   }
   const std::int64_t period = *period_ns(*fastest);
   return "learned: " + milliseconds_text(period / 2) + " (half of " + input_name(*fastest) +

@@ -35,6 +35,9 @@ TEST(FramePeriodEstimator, LostFramesJitterGapsAndClockStepsLeaveThePeriod)
         estimator.observe(image.stamp_ns);
         // Known from the third interval on, and within what jitter does to one interval.
         ASSERT_EQ(estimator.period_ns().has_value(), ++stamps > 3) << "seed " << seed;
+        // Before that, the shortest interval: never shorter than the period but for jitter.
+        ASSERT_EQ(estimator.shortest_interval_ns().has_value(), stamps > 1) << "seed " << seed;
+        ASSERT_GE(estimator.shortest_interval_ns().value_or(kSecond), 96 * kMillisecond);
         if (estimator.period_ns()) {
           ASSERT_NEAR(*estimator.period_ns(), 100 * kMillisecond, 4 * kMillisecond);
         }

@@ -85,11 +85,21 @@ TEST(PairingBound, TheParameterChoosesLearnedOffOrFixedAndRefusesNonsense)
   const InputStamps twenty_ms{0, 20 * kMillisecond, 0, 0};
   const InputStamps just_over{0, 20 * kMillisecond + 1, 0, 0};
   PairingBound learned;
-  EXPECT_TRUE(learned.accepts(twelve_seconds)) << "unlimited until a period is known";
-  EXPECT_EQ(learned.description(), "learned: unlimited until an input's frame period is known");
+  EXPECT_TRUE(learned.accepts(twelve_seconds)) << "no frame to borrow from before a second image";
+  EXPECT_EQ(learned.description(), "learned: unlimited until an input's second image");
   PairingBound off(0.0);
   PairingBound fixed(0.02);
   for (int frame = 0; frame < 8; ++frame) {
+    if (frame == 2) {
+      // One interval of camera 1's depth so far: its half already refuses a neighbour's image.
+      EXPECT_EQ(learned.period_ns(CameraInput::depth_1), std::nullopt);
+      EXPECT_EQ(learned.bound_ns(), k30Hz / 2);
+      EXPECT_FALSE(learned.accepts(InputStamps{0, 0, k30Hz, 0}));
+      EXPECT_TRUE(learned.accepts(InputStamps{0, 0, k30Hz / 2, 0}));
+      EXPECT_EQ(
+        learned.description(),
+        "learned so far: 16.7 ms (half of camera 1 depth's shortest interval yet, 33.3 ms)");
+    }
     for (const CameraInput input : kCameraInputs) {
       // Camera 1's depth runs at 30 Hz, the rest at 15 Hz.
       for (PairingBound * bound : {&learned, &off, &fixed}) {

@@ -163,8 +163,8 @@ TEST(PairingMonitor, ASilentCameraIsNamedTwoSecondsIntoTheStallAgainEveryTenAndI
 
 TEST(PairingMonitor, StampsTooFarApartToPairNameTheInputsTheClocksOrTheBound)
 {
-  // Camera 2's clock 12 s ahead. Until a period is known any set is taken: the last is frame
-  // 2's, at 0.253 s.
+  // Camera 2's clock 12 s ahead. Until an input's second image any set is taken: the last is
+  // frame 0's, at 0.075 s.
   const std::string clocks =
     "camera 1 and camera 2 stamps differ by 12.0 s: are their clocks synchronised?";
   Rig ahead;
@@ -173,7 +173,7 @@ TEST(PairingMonitor, StampsTooFarApartToPairNameTheInputsTheClocksOrTheBound)
   node.run(ahead.frames(0, 250), 25000);
   EXPECT_EQ(
     node.lines,
-    (std::vector<Line>{{2275, "WARN", clocks}, {12275, "WARN", clocks}, {22275, "WARN", clocks}}));
+    (std::vector<Line>{{2075, "WARN", clocks}, {12075, "WARN", clocks}, {22075, "WARN", clocks}}));
 
   // The cause is looked at again for each warning: camera 2 comes back with that clock.
   Rig back;
@@ -197,7 +197,7 @@ TEST(PairingMonitor, StampsTooFarApartToPairNameTheInputsTheClocksOrTheBound)
   depth.run(images, 3000);
   EXPECT_EQ(
     depth.lines, (std::vector<Line>{
-        {2275, "WARN", "camera 1 colour and camera 1 depth stamps differ by 800 ms"}}));
+        {2075, "WARN", "camera 1 colour and camera 1 depth stamps differ by 800 ms"}}));
 
   // Camera 2 44 ms behind and a fixed bound of 20 ms: no set is taken from the first image on
   // (0.020 s). With the bound off, they are.

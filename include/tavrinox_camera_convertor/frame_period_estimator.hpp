@@ -34,6 +34,13 @@ public:
   /// @brief The learned period in nanoseconds; none before kIntervalsToKnow intervals.
   std::optional<std::int64_t> period_ns() const {return period_;}
 
+  /**
+   * @brief The shortest of the intervals held, from the first one on; none before it. Before
+   *        the period is known it is the best there is, and never shorter than the period but
+   *        for the stamps' jitter.
+   */
+  std::optional<std::int64_t> shortest_interval_ns() const;
+
 private:
   /// @brief The period from the intervals held.
   std::optional<std::int64_t> estimate() const;

@@ -30,7 +30,10 @@ std::int64_t stamp_spread_ns(const InputStamps & stamps);
  *
  * The bound comes from the parameter max_set_interval, in seconds:
  * - negative (the default, -1): learned, half the shortest frame period learned from the
- *   inputs' stamps; unlimited until one input's period is known;
+ *   inputs' stamps. Until one input's period is known (its fourth image), half the shortest
+ *   interval yet between two images of one input: a lost image only lengthens an interval, so
+ *   this refuses a set one frame apart as well. Before any input's second image, unlimited;
+ *   there is no neighbouring frame to borrow from yet;
  * - 0: off, no bound at all (the synchronizer's own behaviour);
  * - positive: fixed.
  *
@@ -79,10 +82,14 @@ public:
   /// @brief The input with the shortest learned period (the first in input order on a tie).
   std::optional<CameraInput> fastest_input() const;
 
+  /// @brief The input with the shortest interval yet between two of its images, if any.
+  std::optional<CameraInput> input_with_shortest_interval() const;
+
   /**
    * @brief The bound for logs and diagnostics: "off", "fixed: 20.0 ms",
-   *        "learned: 50.0 ms (half of camera 1 depth's 100.0 ms period)" or
-   *        "learned: unlimited until an input's frame period is known".
+   *        "learned: 50.0 ms (half of camera 1 depth's 100.0 ms period)",
+   *        "learned so far: 50.0 ms (half of camera 1 depth's shortest interval yet, 100.0 ms)"
+   *        or "learned: unlimited until an input's second image".
    */
   std::string description() const;
 
