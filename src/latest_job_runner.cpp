@@ -14,8 +14,10 @@
 namespace tavrinox_camera_convertor
 {
 
-LatestJobRunner::LatestJobRunner(std::size_t slots, ErrorHandler on_error, int nice_increment)
-: on_error_(std::move(on_error)), nice_increment_(std::clamp(nice_increment, 0, 19)), slots_(slots)
+LatestJobRunner::LatestJobRunner(
+  std::size_t slots, ErrorHandler on_error, int nice_increment, std::size_t threads)
+: on_error_(std::move(on_error)), nice_increment_(std::clamp(nice_increment, 0, 19)),
+  slots_(slots), thread_count_(std::max<std::size_t>(threads, 1))
 {
 }
 
@@ -26,8 +28,8 @@ LatestJobRunner::~LatestJobRunner()
     stopping_ = true;
   }
   changed_.notify_all();
-  if (thread_.joinable()) {
-    thread_.join();
+  for (std::thread & thread : threads_) {
+    thread.join();
   }
 }
 
@@ -44,8 +46,8 @@ bool LatestJobRunner::post(std::size_t slot, std::function<void()> job)
     if (!replaced) {
       target.posted_order = next_order_++;
     }
-    if (!thread_.joinable()) {
-      thread_ = std::thread([this] {serve();});
+    while (threads_.size() < thread_count_) {
+      threads_.emplace_back([this] {serve();});
     }
   }
   changed_.notify_all();
@@ -68,7 +70,7 @@ void LatestJobRunner::wait_until_idle()
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(
     lock, [this] {
-      if (running_job_) {
+      if (running_jobs_ > 0) {
         return false;
       }
       for (const Slot & slot : slots_) {
@@ -93,11 +95,13 @@ void LatestJobRunner::serve()
   }
   std::unique_lock<std::mutex> lock(mutex_);
   while (true) {
-    // The waiting job that was posted first.
+    // The waiting job that was posted first, of a slot no other thread is running.
     Slot * next = nullptr;
     std::size_t next_slot = 0;
     for (std::size_t k = 0; k < slots_.size(); ++k) {
-      if (slots_[k].job && (next == nullptr || slots_[k].posted_order < next->posted_order)) {
+      if (slots_[k].job && !slots_[k].running &&
+        (next == nullptr || slots_[k].posted_order < next->posted_order))
+      {
         next = &slots_[k];
         next_slot = k;
       }
@@ -111,7 +115,8 @@ void LatestJobRunner::serve()
     }
     std::function<void()> job = std::move(next->job);
     next->job = nullptr;
-    running_job_ = true;
+    next->running = true;
+    ++running_jobs_;
     lock.unlock();
     std::string error;
     bool failed = false;
@@ -130,7 +135,8 @@ void LatestJobRunner::serve()
       on_error_(next_slot, error);
     }
     lock.lock();
-    running_job_ = false;
+    next->running = false;
+    --running_jobs_;
     changed_.notify_all();
   }
 }

@@ -6,6 +6,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <stdexcept>
@@ -32,10 +33,11 @@ public:
     changed_.notify_all();
     changed_.wait(lock, [this] {return open_;});
   }
-  void wait_entered()
+  /// @brief Whether a job entered within 10 s: a runner that never starts it fails, not hangs.
+  bool wait_entered()
   {
     std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] {return entered_;});
+    return changed_.wait_for(lock, std::chrono::seconds(10), [this] {return entered_;});
   }
   void open()
   {
@@ -88,7 +90,7 @@ TEST(LatestJobRunner, ASlowJobCostsItsSlotTheWaitingJobsAndNobodyElseAnything)
   Gate gate;
   LatestJobRunner runner(3, nullptr);
   runner.post(0, [&gate] {gate.wait_open();});
-  gate.wait_entered();
+  ASSERT_TRUE(gate.wait_entered());
   // While slot 0's job is stuck, posting never waits for it.
   EXPECT_FALSE(runner.post(1, ran.job("1 old")));
   EXPECT_FALSE(runner.post(2, ran.job("2")));
@@ -100,6 +102,45 @@ TEST(LatestJobRunner, ASlowJobCostsItsSlotTheWaitingJobsAndNobodyElseAnything)
   // Slot 1 keeps the turn of its first waiting job, ahead of slot 2's.
   EXPECT_EQ(ran.names, (std::vector<std::string>{"1 newest", "2", "0 next"}));
   EXPECT_EQ(runner.replaced(), (std::vector<std::uint64_t>{0, 2, 0}));
+}
+
+TEST(LatestJobRunner, TwoThreadsRunTwoSlotsAtOnceButNeverOneSlotTwice)
+{
+  Ran ran;
+  Gate first;
+  Gate second;
+  LatestJobRunner runner(3, nullptr, 0, 2);
+  runner.post(0, [&first] {first.wait_open();});
+  ASSERT_TRUE(first.wait_entered());
+  // Slot 0 is stuck: the second thread takes slot 1, then waits for it while slot 0 has more.
+  runner.post(1, [&second] {second.wait_open();});
+  if (!second.wait_entered()) {
+    first.open();
+    second.open();
+    FAIL() << "slot 1 waited for slot 0's job: one thread only";
+  }
+  runner.post(0, ran.job("0 next"));
+  runner.post(2, ran.job("2"));
+  EXPECT_FALSE(runner.post(1, ran.job("1 older"))) << "slot 1's running job is no waiting one";
+  EXPECT_TRUE(runner.post(1, ran.job("1 newest")));
+  second.open();
+  // The second thread is free again: it must pass over slot 0, whose job is still running.
+  for (int waited = 0; waited < 500; ++waited) {
+    {
+      const std::lock_guard<std::mutex> lock(ran.mutex);
+      if (ran.names.size() == 2) {
+        break;
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  {
+    const std::lock_guard<std::mutex> lock(ran.mutex);
+    EXPECT_EQ(ran.names, (std::vector<std::string>{"2", "1 newest"}));
+  }
+  first.open();
+  runner.wait_until_idle();
+  EXPECT_EQ(ran.names, (std::vector<std::string>{"2", "1 newest", "0 next"}));
 }
 
 TEST(LatestJobRunner, AJobThatThrowsIsReportedAndTheRunnerGoesOn)
@@ -131,7 +172,7 @@ TEST(LatestJobRunner, EndingWaitsForTheRunningJob)
         gate.wait_open();
         running_one_finished = true;
       });
-    gate.wait_entered();
+    ASSERT_TRUE(gate.wait_entered());
     opener = std::thread([&gate] {gate.open();});
   }
   opener.join();

@@ -14,12 +14,14 @@ namespace tavrinox_camera_convertor
 {
 
 /**
- * @brief A thread of its own for work that must never hold up whoever hands it over, such as
+ * @brief Threads of its own for work that must never hold up whoever hands it over, such as
  *        compressing a frame's outputs for slow consumers: each slot keeps only its latest job
  *        that has not started, so a job that takes longer than a frame costs its slot the
  *        frames in between, and costs the poster and the other slots nothing.
  *
- * Slots take turns in the order their jobs were posted. Any thread may post.
+ * Slots take turns in the order their jobs were posted; with several threads, several slots
+ * run at once, but one slot's jobs never do, so a slot's jobs may share state unguarded. Any
+ * thread may post.
  */
 class LatestJobRunner
 {
@@ -33,10 +35,12 @@ public:
    * @param nice_increment how much lower its thread's priority is than the poster's, in nice
    *        steps (0 to 19): with the processor busy, a higher one gets it first, so work handed
    *        to the runner takes only what the poster's own work leaves
+   * @param threads how many jobs of different slots may run at once (at least 1)
    */
-  LatestJobRunner(std::size_t slots, ErrorHandler on_error, int nice_increment = 0);
+  LatestJobRunner(
+    std::size_t slots, ErrorHandler on_error, int nice_increment = 0, std::size_t threads = 1);
 
-  /// @brief Drops the jobs that have not started and waits for the running one.
+  /// @brief Drops the jobs that have not started and waits for the running ones.
   ~LatestJobRunner();
 
   LatestJobRunner(const LatestJobRunner &) = delete;
@@ -63,6 +67,7 @@ private:
     std::function<void()> job;
     std::uint64_t posted_order = 0;
     std::uint64_t replaced = 0;
+    bool running = false;  ///< a job of this slot is on a thread
   };
 
   ErrorHandler on_error_;
@@ -71,9 +76,10 @@ private:
   std::condition_variable changed_;
   std::vector<Slot> slots_;
   std::uint64_t next_order_ = 0;
-  bool running_job_ = false;
+  std::size_t running_jobs_ = 0;
   bool stopping_ = false;
-  std::thread thread_;  ///< last, so that it starts after and stops before the rest
+  std::size_t thread_count_ = 1;
+  std::vector<std::thread> threads_;  ///< last, so that they start after and stop before the rest
 };
 
 }  // namespace tavrinox_camera_convertor

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include <pluginlib/class_loader.hpp>
@@ -31,6 +32,15 @@ constexpr std::array<const char *, 3> kCloudTopics = {
 /// How far below the frames' threads the encoding thread runs, in nice steps: about a tenth of a
 /// core's share against them when both want the processor.
 constexpr int kEncodingNice = 10;
+
+/// How many outputs are encoded at once: at least two, since at 1280 x 720 the depth image's png
+/// alone takes half a frame at 10 Hz, and the other four waited behind it on one thread; half
+/// the processors beyond that, up to one per output.
+std::size_t encoding_threads()
+{
+  const std::size_t processors = std::thread::hardware_concurrency();
+  return std::clamp<std::size_t>(processors / 2, 2, 5);
+}
 
 /// Keep-last 1, reliable, volatile: the raw topics' QoS.
 rmw_qos_profile_t output_qos()
@@ -148,7 +158,7 @@ TransportPublishers::TransportPublishers(rclcpp::Node & node)
     },
     // With the processor busy, frames and the raw topics go first: compressing for consumers
     // elsewhere costs them frames, never the robot's own consumers theirs.
-    kEncodingNice)
+    kEncodingNice, encoding_threads())
 {
   // png's fastest level for images this large: both levels are lossless, but at 1280 x 720 the
   // plugins' defaults (3 for compressed, 9 for compressedDepth, which reads the node's own

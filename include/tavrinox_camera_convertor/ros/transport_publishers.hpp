@@ -41,7 +41,7 @@ struct TransportCounts
  *
  * The raw topics stay the node's own publishers, which hand in-process subscribers the
  * pipeline's buffers without a copy; the transports' raw plugins are therefore left out. All
- * encoding runs on a thread of its own that keeps only each output's latest frame, so a slow
+ * encoding runs on threads of their own that keep only each output's latest frame, so a slow
  * encoder or a slow link to a consumer of a subtopic costs that subtopic frames, never the
  * raw topics or the frame after. A subtopic without a subscriber costs nothing.
  */
