@@ -135,3 +135,26 @@ colcon_build_package() {
     --event-handlers console_direct- \
     --cmake-args -DCMAKE_BUILD_TYPE=Release -DPython3_EXECUTABLE=/usr/bin/python3 "$@"
 }
+
+# stop_all: ends every process whose pid is in the array PIDS and empties it. Each gets a few
+# seconds to end cleanly: a killed Fast DDS participant leaves its shared memory segment behind
+# in /dev/shm.
+stop_all() {
+  local pid
+  for pid in "${PIDS[@]}"; do
+    kill -INT "${pid}" 2>/dev/null || true
+  done
+  for _ in $(seq 1 50); do
+    local running=0
+    for pid in "${PIDS[@]}"; do
+      kill -0 "${pid}" 2>/dev/null && running=1
+    done
+    [ "${running}" -eq 0 ] && break
+    sleep 0.1
+  done
+  for pid in "${PIDS[@]}"; do
+    kill -KILL "${pid}" 2>/dev/null || true
+    wait "${pid}" 2>/dev/null || true
+  done
+  PIDS=()
+}

@@ -80,27 +80,7 @@ CONSUMER_MALLOC="glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshol
 CONSUMER_MALLOC+=":glibc.malloc.arena_max=1"
 
 PIDS=()
-# Processes get a few seconds to end cleanly: a killed Fast DDS participant leaves its shared
-# memory segment behind in /dev/shm.
-stop_all() {
-  local pid
-  for pid in "${PIDS[@]}"; do
-    kill -INT "${pid}" 2>/dev/null || true
-  done
-  for _ in $(seq 1 50); do
-    local running=0
-    for pid in "${PIDS[@]}"; do
-      kill -0 "${pid}" 2>/dev/null && running=1
-    done
-    [ "${running}" -eq 0 ] && break
-    sleep 0.1
-  done
-  for pid in "${PIDS[@]}"; do
-    kill -KILL "${pid}" 2>/dev/null || true
-    wait "${pid}" 2>/dev/null || true
-  done
-  PIDS=()
-}
+# stop_all (common.sh) ends them.
 trap 'stop_all' EXIT
 
 # load_benchmark ARGS...: loads the benchmark into the running container, trying again while the

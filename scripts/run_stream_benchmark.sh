@@ -72,27 +72,7 @@ fi
 echo "net.core.rmem_max=$(cat /proc/sys/net/core/rmem_max) net.core.wmem_max=$(cat /proc/sys/net/core/wmem_max)"
 
 PIDS=()
-# Processes get a few seconds to end cleanly: a killed Fast DDS participant leaves its shared
-# memory segment behind in /dev/shm.
-stop_all() {
-  local pid
-  for pid in "${PIDS[@]}"; do
-    kill -INT "${pid}" 2>/dev/null || true
-  done
-  for _ in $(seq 1 50); do
-    local running=0
-    for pid in "${PIDS[@]}"; do
-      kill -0 "${pid}" 2>/dev/null && running=1
-    done
-    [ "${running}" -eq 0 ] && break
-    sleep 0.1
-  done
-  for pid in "${PIDS[@]}"; do
-    kill -KILL "${pid}" 2>/dev/null || true
-    wait "${pid}" 2>/dev/null || true
-  done
-  PIDS=()
-}
+# stop_all (common.sh) ends them.
 trap 'stop_all' EXIT
 
 # The allocator settings the README gives for consumers of large messages (the node's own

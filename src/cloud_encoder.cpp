@@ -12,6 +12,19 @@
 namespace tavrinox_camera_convertor
 {
 
+pcl::PCLPointCloud2 layout_of(const pcl::PCLPointCloud2 & cloud)
+{
+  pcl::PCLPointCloud2 layout;
+  layout.height = cloud.height;
+  layout.width = cloud.width;
+  layout.fields = cloud.fields;
+  layout.is_bigendian = cloud.is_bigendian;
+  layout.point_step = cloud.point_step;
+  layout.row_step = cloud.row_step;
+  layout.is_dense = cloud.is_dense;
+  return layout;
+}
+
 CloudEncoder::CloudEncoder(int zstd_level)
 : context_(make_zstd_compression_context(zstd_level))
 {

@@ -68,20 +68,6 @@ inline KeptFrame run_kept_frame(
   return kept;
 }
 
-/// @brief The cloud message as it travels beside a payload: everything but its data.
-inline pcl::PCLPointCloud2 layout_of(const pcl::PCLPointCloud2 & cloud)
-{
-  pcl::PCLPointCloud2 layout;
-  layout.height = cloud.height;
-  layout.width = cloud.width;
-  layout.fields = cloud.fields;
-  layout.is_bigendian = cloud.is_bigendian;
-  layout.point_step = cloud.point_step;
-  layout.row_step = cloud.row_step;
-  layout.is_dense = cloud.is_dense;
-  return layout;
-}
-
 /// @brief Expects `decoded` to equal `original` in data and every layout value.
 inline void expect_same_cloud(
   const pcl::PCLPointCloud2 & decoded, const pcl::PCLPointCloud2 & original,

@@ -30,7 +30,6 @@ namespace tavrinox_camera_convertor
 namespace
 {
 
-using test::layout_of;
 
 std::vector<InstructionSet> supported_sets()
 {

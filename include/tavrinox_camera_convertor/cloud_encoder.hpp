@@ -15,6 +15,10 @@
 namespace tavrinox_camera_convertor
 {
 
+/// @brief What of `cloud` travels beside its payload: the layout (size, fields, steps, byte
+///        order, density), neither its header nor its data.
+pcl::PCLPointCloud2 layout_of(const pcl::PCLPointCloud2 & cloud);
+
 /**
  * @brief Turns a cloud into a self-describing payload (cloud_payload.hpp) that CloudDecoder
  *        turns back into the same bytes.

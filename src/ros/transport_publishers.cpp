@@ -114,20 +114,6 @@ std_msgs::msg::Header ros_header(const Header & header)
   return converted;
 }
 
-/// The layout of `cloud` without its data, which the depth subtopic does not carry.
-pcl::PCLPointCloud2 layout_without_data(const pcl::PCLPointCloud2 & cloud)
-{
-  pcl::PCLPointCloud2 layout;
-  layout.height = cloud.height;
-  layout.width = cloud.width;
-  layout.fields = cloud.fields;
-  layout.is_bigendian = cloud.is_bigendian;
-  layout.point_step = cloud.point_step;
-  layout.row_step = cloud.row_step;
-  layout.is_dense = cloud.is_dense;
-  return layout;
-}
-
 std::size_t image_index(OutputKind kind)
 {
   return kind == OutputKind::depth_image ? 0 : 1;
@@ -259,7 +245,7 @@ void TransportPublishers::send_cloud(OutputKind kind, const CloudMessage & messa
     job = std::make_unique<CloudJob>();
   }
   job->header = ros_header(message.header);
-  job->layout = layout_without_data(message.cloud);
+  job->layout = layout_of(message.cloud);
   if (others) {
     // A copy: the raw publication may hand the buffer to an in-process subscriber.
     auto cloud = std::make_shared<sensor_msgs::msg::PointCloud2>();

@@ -42,6 +42,17 @@ inline void use_test_middleware()
   unsetenv("FASTRTPS_DEFAULT_PROFILES_FILE");
 }
 
+/**
+ * @brief Puts `install_prefix` first in AMENT_PREFIX_PATH, for tests that load the package's
+ * component or plugins from its install through the ament index.
+ */
+inline void find_package_install_first(const std::string & install_prefix)
+{
+  const char * const ament = std::getenv("AMENT_PREFIX_PATH");
+  const std::string prefixes = install_prefix + (ament ? std::string(":") + ament : "");
+  setenv("AMENT_PREFIX_PATH", prefixes.c_str(), 1);
+}
+
 /// A prefix that the ament index knows as this package's install: config file plus index marker.
 class TemporaryPackagePrefix
 {

@@ -150,9 +150,6 @@ int main(int argc, char ** argv)
   ::testing::InitGoogleTest(&argc, argv);
   tavrinox_camera_convertor::test::use_test_middleware();
   // The container finds the component library through the ament index of the install.
-  const char * const ament = std::getenv("AMENT_PREFIX_PATH");
-  const std::string prefixes = std::string(TAVRINOX_INSTALL_PREFIX) +
-    (ament ? std::string(":") + ament : "");
-  setenv("AMENT_PREFIX_PATH", prefixes.c_str(), 1);
+  tavrinox_camera_convertor::test::find_package_install_first(TAVRINOX_INSTALL_PREFIX);
   return RUN_ALL_TESTS();
 }
