@@ -161,27 +161,7 @@ PIDS=()
 LINK_UP=0
 SHM_BEFORE=""
 
-# Processes get a few seconds to end cleanly: a killed Fast DDS participant leaves its shared
-# memory behind in /dev/shm.
-stop_all() {
-  local pid
-  for pid in "${PIDS[@]}"; do
-    kill -INT "${pid}" 2>/dev/null || true
-  done
-  for _ in $(seq 1 50); do
-    local running=0
-    for pid in "${PIDS[@]}"; do
-      kill -0 "${pid}" 2>/dev/null && running=1
-    done
-    [ "${running}" -eq 0 ] && break
-    sleep 0.1
-  done
-  for pid in "${PIDS[@]}"; do
-    kill -KILL "${pid}" 2>/dev/null || true
-    wait "${pid}" 2>/dev/null || true
-  done
-  PIDS=()
-}
+# stop_all (common.sh) ends them.
 
 # Shared memory files of Fast DDS that this run created and that no process uses any more. Those
 # of other processes on the machine, and those that were there before, are left alone.
