@@ -8,6 +8,7 @@
 #   none             nobody joins: two windows alone, to see how far windows differ by themselves
 #   lossless         the clouds from <cloud topic>/tavrinox_depth, the colour image from
 #                    .../compressed (PNG), the depth image from .../compressedDepth
+#   lossless_tavrinox  the same, but the depth image from .../tavrinox_depth
 #   raw_reliable     the five raw topics, reliable
 #   raw_best_effort  the five raw topics, best effort
 # One run gives the local consumer's figures without (window "first") and with the remote one
@@ -98,8 +99,9 @@ case "${PROFILES}" in on|off) ;; *) echo "--profiles must be on or off" >&2; exi
 [ "${DEPTH_PNG_LEVEL}" = default ] || NODE_ARGS="-p png_level:=${DEPTH_PNG_LEVEL} ${NODE_ARGS}"
 for remote in ${REMOTES}; do
   case "${remote}" in
-    none|lossless|raw_reliable|raw_best_effort) ;;
-    *) echo "unknown --remote ${remote}: none, lossless, raw_reliable or raw_best_effort" >&2
+    none|lossless|lossless_tavrinox|raw_reliable|raw_best_effort) ;;
+    *) echo "unknown --remote ${remote}: none, lossless, lossless_tavrinox, raw_reliable or" \
+      "raw_best_effort" >&2
        exit 2 ;;
   esac
 done
@@ -397,7 +399,7 @@ run_one() {
     # Its processors are its own too; here they are the robot's, so it yields them, and decodes
     # the compressed messages (about 2 MB a set) only once the run is over.
     local defer=false
-    [ "${remote}" = lossless ] && defer=true
+    [ "${remote}" != raw_reliable ] && [ "${remote}" != raw_best_effort ] && defer=true
     # shellcheck disable=SC2016
     ip netns exec "${REMOTE_NS}" env GLIBC_TUNABLES="${consumer_malloc}" nice -n 19 \
       unshare --mount --propagation private sh -c \

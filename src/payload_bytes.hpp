@@ -63,8 +63,9 @@ private:
 class PayloadReader
 {
 public:
-  PayloadReader(const std::uint8_t * data, std::size_t size)
-  : data_(data), size_(size) {}
+  /// @param what how errors name the payload
+  PayloadReader(const std::uint8_t * data, std::size_t size, const char * what = "cloud payload")
+  : data_(data), size_(size), what_(what) {}
 
   std::uint8_t u8() {return take(1)[0];}
 
@@ -124,7 +125,8 @@ private:
   {
     if (left() < bytes) {
       throw CloudCodecError(
-              "cloud payload of " + std::to_string(size_) + " bytes ends inside its header");
+              std::string(what_) + " of " + std::to_string(size_) +
+              " bytes ends inside its header");
     }
     const std::uint8_t * at = data_ + offset_;
     offset_ += bytes;
@@ -133,6 +135,7 @@ private:
 
   const std::uint8_t * data_;
   std::size_t size_;
+  const char * what_;
   std::size_t offset_ = 0;
 };
 

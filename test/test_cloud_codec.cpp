@@ -30,6 +30,7 @@ namespace tavrinox_camera_convertor
 namespace
 {
 
+using test::noisy_depth;
 
 std::vector<InstructionSet> supported_sets()
 {
@@ -42,28 +43,6 @@ std::vector<InstructionSet> supported_sets()
     }
   }
   return sets;
-}
-
-/// A tilted plane with +-3 mm noise and about a quarter of its pixels missing, and in its first
-/// row the extremes whose differences wrap around 16 bits.
-ImageMessage noisy_depth(std::uint32_t width, std::uint32_t height, unsigned seed)
-{
-  std::mt19937 random(seed);
-  std::uniform_int_distribution<int> noise(-3, 3);
-  std::uniform_int_distribution<int> hole(0, 3);
-  std::vector<std::uint16_t> mm(static_cast<std::size_t>(width) * height);
-  for (std::uint32_t i = 0; i < height; ++i) {
-    for (std::uint32_t j = 0; j < width; ++j) {
-      const int value = 900 + 3 * static_cast<int>(i) + 2 * static_cast<int>(j) + noise(random);
-      mm[static_cast<std::size_t>(i) * width + j] = hole(random) ==
-        0 ? 0 : static_cast<std::uint16_t>(value);
-    }
-  }
-  const std::uint16_t extremes[] = {65535, 1, 65535, 0, 65534};
-  for (std::size_t k = 0; k < std::size(extremes) && k < mm.size(); ++k) {
-    mm[k] = extremes[k];
-  }
-  return test::make_depth_image(width, height, mm);
 }
 
 /// Two cameras that differ in every value, looking at the plane from either side.

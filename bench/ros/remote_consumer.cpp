@@ -45,6 +45,7 @@
 #include "set_tag.hpp"
 #include "tavrinox_camera_convertor/camera_config.hpp"
 #include "tavrinox_camera_convertor/cloud_decoder.hpp"
+#include "tavrinox_camera_convertor/depth_image_codec.hpp"
 #include "tavrinox_camera_convertor/output_set.hpp"
 #include "tavrinox_camera_convertor/ros/compressed_cloud_message.hpp"
 
@@ -90,6 +91,8 @@ struct DecodeState
   CloudDecoder clouds;
   PointCloud2 cloud;
   cv::Mat rgb;
+  DepthImageDecoder depth;
+  std::vector<std::uint16_t> millimetres;
 };
 
 /// A received message on its way to the decoding thread.
@@ -120,6 +123,7 @@ Decoded image_data(OutputKind kind, const std::uint8_t * data, std::size_t size)
 /**
  * Parameter "mode": "lossless" takes the clouds from `<cloud topic>/tavrinox_depth`, the colour
  * image from `.../compressed` (PNG) and the depth image from `.../compressedDepth`;
+ * "lossless_tavrinox" the same but the depth image from `.../tavrinox_depth`;
  * "raw_reliable" and "raw_best_effort" take the five raw topics with that reliability.
  */
 class RemoteConsumer : public rclcpp::Node
@@ -144,13 +148,14 @@ public:
     }
     std::ostringstream matrices;
     config_ = load_camera_config(config_path, matrices);
-    if (mode_ == "lossless") {
-      subscribe_lossless();
+    if (mode_ == "lossless" || mode_ == "lossless_tavrinox") {
+      subscribe_lossless(mode_ == "lossless_tavrinox" ? kDepthImageTransport : "compressedDepth");
     } else if (mode_ == "raw_reliable" || mode_ == "raw_best_effort") {
       subscribe_raw(mode_ == "raw_reliable");
     } else {
       throw std::invalid_argument(
-              "remote consumer: mode must be lossless, raw_reliable or raw_best_effort");
+              "remote consumer: mode must be lossless, lossless_tavrinox, raw_reliable or "
+              "raw_best_effort");
     }
     cpu_at_start_ = read_process_usage(getpid()).value_or(ProcessUsage{});
     worker_ = std::thread([this] {decode_loop();});
@@ -183,7 +188,7 @@ private:
     return qos;
   }
 
-  void subscribe_lossless()
+  void subscribe_lossless(const std::string & depth_transport)
   {
     for (const OutputKind kind :
       {OutputKind::cam1_cloud, OutputKind::cam2_cloud, OutputKind::converted_cloud})
@@ -199,7 +204,7 @@ private:
     const auto depth = static_cast<std::size_t>(OutputKind::depth_image);
     subscriptions_.push_back(
       create_subscription<CompressedImage>(
-        std::string(kOutputTopics[depth]) + "/compressedDepth", qos(true),
+        std::string(kOutputTopics[depth]) + "/" + depth_transport, qos(true),
         [this](CompressedImage::UniquePtr message) {
           receive_compressed_image(OutputKind::depth_image, std::move(message));
         }));
@@ -265,6 +270,15 @@ private:
     enqueue(
       kind, shared->header.stamp, now, shared->data.size(),
       [kind, shared](DecodeState & state) {
+        if (shared->format == std::string("16UC1; ") + kDepthImageTransport) {
+          std::uint32_t width = 0;
+          std::uint32_t height = 0;
+          state.depth.decode(
+            shared->data.data(), shared->data.size(), width, height, state.millimetres);
+          return image_data(
+            kind, reinterpret_cast<const std::uint8_t *>(state.millimetres.data()),
+            2 * state.millimetres.size());
+        }
         // compressedDepth puts its header before the PNG; compressed PNGs hold BGR pixels.
         const std::size_t skip = kind == OutputKind::depth_image ? kCompressedDepthHeaderBytes : 0;
         if (shared->data.size() <= skip) {

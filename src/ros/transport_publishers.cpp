@@ -156,7 +156,12 @@ TransportPublishers::TransportPublishers(rclcpp::Node & node)
   }
   const std::vector<std::string> image_transports = image_transport::getDeclaredTransports();
   for (std::size_t k = 0; k < images_.size(); ++k) {
-    enable_all_but(node, kImageTopics[k], image_transports, {"image_transport/raw"});
+    // The depth transport carries millimetres only: the colour image goes without it.
+    std::vector<std::string> left_out = {"image_transport/raw"};
+    if (k == image_index(OutputKind::color_image)) {
+      left_out.push_back("image_transport/tavrinox_depth");
+    }
+    enable_all_but(node, kImageTopics[k], image_transports, left_out);
     images_[k] = image_transport::create_publisher(&node, kImageTopics[k], output_qos());
   }
   // The transport library keeps the node it is given; this one is owned by whoever owns the node.

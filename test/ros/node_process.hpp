@@ -53,7 +53,8 @@ inline void find_package_install_first(const std::string & install_prefix)
   setenv("AMENT_PREFIX_PATH", prefixes.c_str(), 1);
 }
 
-/// A prefix that the ament index knows as this package's install: config file plus index marker.
+/// A prefix that the ament index knows as this package's install: config file plus index marker,
+/// and the install's libraries.
 class TemporaryPackagePrefix
 {
 public:
@@ -74,6 +75,10 @@ public:
     if (config != nullptr) {
       std::ofstream(share / "camera_config.yaml") << *config;
     }
+    // pluginlib looks for the package's plugin libraries under the prefix that the index names
+    // first for the package: this one.
+    std::filesystem::create_directory_symlink(
+      std::filesystem::path(TAVRINOX_INSTALL_PREFIX) / "lib", root_ / "lib");
   }
   ~TemporaryPackagePrefix() {std::filesystem::remove_all(root_);}
   TemporaryPackagePrefix(const TemporaryPackagePrefix &) = delete;

@@ -1,6 +1,7 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 // The outputs' subtopics over the middleware: every cloud comes back bit for bit through the
-// package's own transport, the images through lossless png and compressedDepth, a subtopic
+// package's own transport, the images through lossless png, compressedDepth and the package's
+// depth transport, a subtopic
 // nobody subscribes to costs no encoding, and a broken message never reaches a consumer.
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -16,10 +17,14 @@
 #include <image_transport/image_transport.hpp>
 #include <point_cloud_interfaces/msg/compressed_point_cloud2.hpp>
 #include <point_cloud_transport/point_cloud_transport.hpp>
+#include <sensor_msgs/msg/compressed_image.hpp>
 
 #include "node_process.hpp"
 #include "output_harness.hpp"
 #include "tavrinox_camera_convertor/cloud_encoder.hpp"
+#include "tavrinox_camera_convertor/depth_image_codec.hpp"
+#include "tavrinox_camera_convertor/depth_pixels.hpp"
+#include "tavrinox_camera_convertor/image.hpp"
 #include "tavrinox_camera_convertor/depth_source_copy.hpp"
 #include "tavrinox_camera_convertor/ros/compressed_cloud_message.hpp"
 
@@ -96,11 +101,16 @@ TEST(Transports, EveryOutputComesBackBitForBitThroughItsLosslessSubtopic)
         }, kDepthCloudTransport));
   }
   ByStamp<test::Image> decoded_depth;
+  ByStamp<test::Image> decoded_own_depth;
   ByStamp<test::Image> decoded_color;
   const image_transport::Subscriber depth_subscriber = image_transport::create_subscription(
     &harness.node(), "/camera_02/depth/converted_image",
     [&](const test::Image::ConstSharedPtr & image) {decoded_depth[stamp_of(*image)] = image;},
     "compressedDepth");
+  const image_transport::Subscriber own_depth_subscriber = image_transport::create_subscription(
+    &harness.node(), "/camera_02/depth/converted_image",
+    [&](const test::Image::ConstSharedPtr & image) {decoded_own_depth[stamp_of(*image)] = image;},
+    kDepthImageTransport);
   const image_transport::Subscriber color_subscriber = image_transport::create_subscription(
     &harness.node(), "/camera_02/color/converted_image",
     [&](const test::Image::ConstSharedPtr & image) {decoded_color[stamp_of(*image)] = image;},
@@ -118,11 +128,12 @@ TEST(Transports, EveryOutputComesBackBitForBitThroughItsLosslessSubtopic)
     harness.spin_until(
       20s, [&] {
         return harness.converted.size() >= 3 && decoded_clouds[2].size() >= 3 &&
-        decoded_color.size() >= 3 && decoded_depth.size() >= 3;
+        decoded_color.size() >= 3 && decoded_depth.size() >= 3 && decoded_own_depth.size() >= 3;
       })) << "raw " << harness.converted.size() << ", depth transport " <<
     decoded_clouds[0].size() << " " << decoded_clouds[1].size() << " " <<
     decoded_clouds[2].size() << ", png " << decoded_color.size() << ", compressedDepth " <<
-    decoded_depth.size() << "\n" << node.output();
+    decoded_depth.size() << ", tavrinox_depth " << decoded_own_depth.size() << "\n" <<
+    node.output();
   harness.spin_for(500ms);
 
   // Each decoded message equals the raw one with its stamp: header, layout and every byte.
@@ -143,17 +154,25 @@ TEST(Transports, EveryOutputComesBackBitForBitThroughItsLosslessSubtopic)
   std::size_t images_compared = 0;
   for (std::size_t k = 0; k < harness.depth.size(); ++k) {
     const auto depth = decoded_depth.find(stamp_of(*harness.depth[k]));
+    const auto own_depth = decoded_own_depth.find(stamp_of(*harness.depth[k]));
     const auto color = decoded_color.find(stamp_of(*harness.color.at(k)));
-    if (depth == decoded_depth.end() || color == decoded_color.end()) {
+    if (depth == decoded_depth.end() || own_depth == decoded_own_depth.end() ||
+      color == decoded_color.end())
+    {
       continue;
     }
     EXPECT_EQ(depth->second->encoding, "16UC1");
     EXPECT_TRUE(depth->second->data == harness.depth[k]->data) << "completed depth differs";
+    EXPECT_EQ(*own_depth->second, *harness.depth[k]) << "tavrinox_depth differs";
     EXPECT_EQ(color->second->encoding, "rgb8");
     EXPECT_TRUE(color->second->data == harness.color[k]->data) << "png colour differs";
     ++images_compared;
   }
   EXPECT_GE(images_compared, 3u);
+  // Colour is no depth: its depth subtopic is never advertised.
+  const auto topics = harness.node().get_topic_names_and_types();
+  EXPECT_EQ(topics.count("/camera_02/color/converted_image/tavrinox_depth"), 0u);
+  EXPECT_EQ(topics.count("/camera_02/depth/converted_image/tavrinox_depth"), 1u);
 }
 
 TEST(Transports, ASubtopicWithoutSubscriberIsNeverEncoded)
@@ -256,6 +275,47 @@ TEST(Transports, ABrokenMessageIsDroppedWithALogLineAndTheNextOneStillArrives)
   ASSERT_EQ(received.size(), 1u) << "a broken message reached the callback";
   EXPECT_EQ(received[0]->width, 7u);
   EXPECT_EQ(received[0]->header.frame_id, "test_arm");
+
+  // The same for the depth image transport.
+  std::vector<test::Image::ConstSharedPtr> images;
+  const image_transport::Subscriber image_subscriber = image_transport::create_subscription(
+    &harness.node(), "/test/depth",
+    [&images](const test::Image::ConstSharedPtr & image) {images.push_back(image);},
+    kDepthImageTransport);
+  const auto image_publisher = harness.node().create_publisher<sensor_msgs::msg::CompressedImage>(
+    std::string("/test/depth/") + kDepthImageTransport, 10);
+  ASSERT_TRUE(
+    harness.spin_until(10s, [&] {return image_publisher->get_subscription_count() > 0;}));
+  std::vector<std::uint16_t> scratch;
+  ImageView view;
+  view.width = 4;
+  view.height = 2;
+  view.encoding = "16UC1";
+  view.is_bigendian = host_is_bigendian();
+  view.step = 8;
+  view.data = reinterpret_cast<const std::uint8_t *>(pixels);
+  view.size = 16;
+  sensor_msgs::msg::CompressedImage good_image;
+  good_image.header = header;
+  good_image.format = std::string("16UC1; ") + kDepthImageTransport;
+  DepthImageEncoder image_encoder;
+  image_encoder.encode(DepthPixels(view, "test", scratch), good_image.data);
+  sensor_msgs::msg::CompressedImage cut_image = good_image;
+  cut_image.data.resize(10);
+  sensor_msgs::msg::CompressedImage png_image = good_image;
+  png_image.format = "16UC1; png";
+  sensor_msgs::msg::CompressedImage corrupt_image = good_image;
+  corrupt_image.data.back() ^= 0x40;
+  for (const auto * message : {&cut_image, &png_image, &corrupt_image, &good_image}) {
+    image_publisher->publish(*message);
+  }
+  ASSERT_TRUE(harness.spin_until(10s, [&] {return !images.empty();}));
+  harness.spin_for(300ms);
+  ASSERT_EQ(images.size(), 1u) << "a broken image reached the callback";
+  EXPECT_EQ(images[0]->width, 4u);
+  EXPECT_EQ(images[0]->step, 8u);
+  EXPECT_EQ(
+    std::vector<std::uint8_t>(view.data, view.data + view.size), images[0]->data);
 }
 
 }  // namespace

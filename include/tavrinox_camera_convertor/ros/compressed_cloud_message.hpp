@@ -19,6 +19,8 @@ namespace tavrinox_camera_convertor
 
 /// The transport's name: subtopics are `<cloud topic>/tavrinox_depth`.
 inline constexpr const char * kDepthCloudTransport = "tavrinox_depth";
+/// The depth images' transport of the same code, in image_transport subtopics and hints.
+inline constexpr const char * kDepthImageTransport = "tavrinox_depth";
 
 /**
  * @brief A transport message of `payload` (taken, leaving `payload` with the message's old
