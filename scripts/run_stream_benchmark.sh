@@ -13,6 +13,9 @@
 #                                [--warm-up S]     (seconds of sets before the measurement, default 5)
 #                                [--profile FILE]  (another profile for the middleware to try instead)
 #                                [--composed-container NAME]  (another container of rclcpp_components)
+#                                [--node-args "..."]  (parameters for the node in its own process,
+#                                                      e.g. "-p max_set_interval:=0")
+#                                [--suffix S]      (appended to the reports' names, to keep runs apart)
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 SECONDS_PER_RUN=60
@@ -24,6 +27,8 @@ BAD_EVERY=0
 WARM_UP=5
 PROFILE=""
 COMPOSED_CONTAINER="component_container_isolated"
+NODE_ARGS=""
+SUFFIX=""
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) SECONDS_PER_RUN="$2"; shift 2 ;;
@@ -35,6 +40,8 @@ while [ $# -gt 0 ]; do
     --warm-up) WARM_UP="$2"; shift 2 ;;
     --profile) PROFILE="$(realpath "$2")"; shift 2 ;;
     --composed-container) COMPOSED_CONTAINER="$2"; shift 2 ;;
+    --node-args) NODE_ARGS="$2"; shift 2 ;;
+    --suffix) SUFFIX="$2"; shift 2 ;;
     *) echo "unknown option $1 (see the usage at the top of $0)" >&2; exit 2 ;;
   esac
 done
@@ -135,7 +142,7 @@ wait_for_report() {
 
 # run_setup SETUP: one run at ${RATE} Hz; its report ends up in ${RESULTS}/SETUP_RATE.txt.
 run_setup() {
-  local setup="$1" label="${setup}_${RATE}hz"
+  local setup="$1" label="${setup}_${RATE}hz${SUFFIX}"
   local report="${RESULTS}/${label}.txt" log="${RESULTS}/${label}.log"
   rm -f "${report}"
   export ROS_DOMAIN_ID=$((1 + RANDOM % 200))
@@ -151,7 +158,8 @@ run_setup() {
       load_benchmark bench "${label}" "container:${container}" "${report}" true
       ;;
     defaults|profile)
-      env -u GLIBC_TUNABLES "${NODE}" > "${log}" 2>&1 &
+      # shellcheck disable=SC2086
+      env -u GLIBC_TUNABLES "${NODE}" ${NODE_ARGS:+--ros-args ${NODE_ARGS}} > "${log}" 2>&1 &
       PIDS+=($!)
       local node=$!
       "${CONTAINER}" > "${log}.bench" 2>&1 &
@@ -160,7 +168,8 @@ run_setup() {
       load_benchmark bench "${label}" "node:${node}" "${report}"
       ;;
     idle)
-      env -u GLIBC_TUNABLES "${NODE}" > "${log}" 2>&1 &
+      # shellcheck disable=SC2086
+      env -u GLIBC_TUNABLES "${NODE}" ${NODE_ARGS:+--ros-args ${NODE_ARGS}} > "${log}" 2>&1 &
       PIDS+=($!)
       local node=$!
       "${CONTAINER}" --ros-args -r __node:=sink_container > "${log}.sink" 2>&1 &
@@ -191,7 +200,7 @@ echo "| set-up | rate | whole sets | converted cloud p50 / p90 / p99 / max (ms) 
 echo "|---|---|---|---|---|---|"
 for RATE in ${RATES}; do
   for setup in ${SETUPS}; do
-    report="${RESULTS}/${setup}_${RATE}hz.txt"
+    report="${RESULTS}/${setup}_${RATE}hz${SUFFIX}.txt"
     [ -f "${report}" ] || continue
     whole="$(sed -n 's/^whole_sets=\([0-9]*\) of \([0-9]*\) (\(.*\)).*/\3 (\1 of \2)/p' "${report}")"
     latency="$(sed -n 's/^output=converted_cloud .*p50_ms=\([^ ]*\) p90_ms=\([^ ]*\) p99_ms=\([^ ]*\) max_ms=\([^ ]*\).*/\1 \/ \2 \/ \3 \/ \4/p' "${report}")"
