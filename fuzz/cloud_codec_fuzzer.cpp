@@ -18,6 +18,7 @@
 #include <typeinfo>
 #include <vector>
 
+#include "codec_fuzz_limits.hpp"
 #include "fuzz_finding.hpp"
 #include "tavrinox_camera_convertor/cloud_codec_error.hpp"
 #include "tavrinox_camera_convertor/cloud_decoder.hpp"
@@ -28,17 +29,9 @@ namespace
 {
 
 namespace tc = tavrinox_camera_convertor;
+using tc::fuzz::codec_fuzz_limits;
 using tc::fuzz::finding;
 using tc::fuzz::require;
-
-/// Small enough that one input takes milliseconds, large enough for every code path.
-tc::CloudDecoderLimits fuzz_limits()
-{
-  tc::CloudDecoderLimits limits;
-  limits.max_pixels = 1u << 16;
-  limits.max_decoded_bytes = 1u << 20;
-  return limits;
-}
 
 /// Reads the layout's numbers from the front of the input; false once it runs out.
 class LayoutBytes
@@ -210,7 +203,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t * data, std::size_t siz
   const std::uint8_t * payload = data + bytes.used();
   const std::size_t payload_size = size - bytes.used();
 
-  tc::CloudDecoder decoder(fuzz_limits());
+  tc::CloudDecoder decoder(codec_fuzz_limits());
   pcl::PCLPointCloud2 cloud;
   tc::CloudPayloadKind kind;
   if (!decode(decoder, payload, payload_size, layout, cloud, kind)) {
@@ -220,7 +213,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t * data, std::size_t siz
   require(
     cloud.data.size() == static_cast<std::uint64_t>(cloud.row_step) * cloud.height,
     "the decoded cloud's data is not row_step x height bytes");
-  require(cloud.data.size() <= fuzz_limits().max_decoded_bytes, "decoded beyond the limit");
+  require(cloud.data.size() <= codec_fuzz_limits().max_decoded_bytes, "decoded beyond the limit");
 
   // What was decoded, encoded again, must decode to the very same cloud.
   std::vector<std::uint8_t> again;

@@ -10,6 +10,7 @@
 #include <typeinfo>
 #include <vector>
 
+#include "codec_fuzz_limits.hpp"
 #include "fuzz_finding.hpp"
 #include "tavrinox_camera_convertor/cloud_codec_error.hpp"
 #include "tavrinox_camera_convertor/depth_image_codec.hpp"
@@ -20,17 +21,9 @@ namespace
 {
 
 namespace tc = tavrinox_camera_convertor;
+using tc::fuzz::codec_fuzz_limits;
 using tc::fuzz::finding;
 using tc::fuzz::require;
-
-/// Small enough that one input takes milliseconds, large enough for every code path.
-tc::CloudDecoderLimits fuzz_limits()
-{
-  tc::CloudDecoderLimits limits;
-  limits.max_pixels = 1u << 16;
-  limits.max_decoded_bytes = 1u << 20;
-  return limits;
-}
 
 /// Whether `payload` decoded; anything but CloudCodecError thrown is a finding.
 bool decode(
@@ -51,7 +44,7 @@ bool decode(
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t * data, std::size_t size)
 {
-  tc::DepthImageDecoder decoder(fuzz_limits());
+  tc::DepthImageDecoder decoder(codec_fuzz_limits());
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   std::vector<std::uint16_t> millimetres;
@@ -61,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t * data, std::size_t siz
   require(
     millimetres.size() == static_cast<std::uint64_t>(width) * height,
     "the decoded image is not width x height pixels");
-  require(millimetres.size() <= fuzz_limits().max_pixels, "decoded beyond the limit");
+  require(millimetres.size() <= codec_fuzz_limits().max_pixels, "decoded beyond the limit");
 
   // What was decoded, encoded again, must decode to the very same millimetres.
   tc::ImageView view;

@@ -158,3 +158,19 @@ stop_all() {
   done
   PIDS=()
 }
+
+# use_installed_package [BUILD]: ROS 2 and the package's colcon install in this shell, built first
+# unless BUILD is 0; sets PREFIX and SHARE to the install's prefix and share directory.
+use_installed_package() {
+  source_ros2
+  if [ "${1:-1}" -eq 1 ]; then
+    step "colcon build (${ROS_WORKSPACE})"
+    colcon_build_package
+  fi
+  set +u
+  # shellcheck disable=SC1091
+  source "${ROS_WORKSPACE}/install/setup.bash"
+  set -u
+  PREFIX="$(ros2 pkg prefix tavrinox_camera_convertor)"
+  SHARE="${PREFIX}/share/tavrinox_camera_convertor"
+}

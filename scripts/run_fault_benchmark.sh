@@ -41,18 +41,8 @@ done
 WIDTH="${BASH_REMATCH[1]}"
 HEIGHT="${BASH_REMATCH[2]}"
 
-source_ros2
-if [ "${BUILD}" -eq 1 ]; then
-  step "colcon build (${ROS_WORKSPACE})"
-  colcon_build_package
-fi
-set +u
-# shellcheck disable=SC1091
-source "${ROS_WORKSPACE}/install/setup.bash"
-set -u
+use_installed_package "${BUILD}"
 
-PREFIX="$(ros2 pkg prefix tavrinox_camera_convertor)"
-SHARE="${PREFIX}/share/tavrinox_camera_convertor"
 NODE="${PREFIX}/lib/tavrinox_camera_convertor/camera_convertor_node"
 # The benchmark's own process: sending and receiving in parallel.
 CONTAINER="$(ros2 pkg prefix rclcpp_components)/lib/rclcpp_components/component_container_mt"

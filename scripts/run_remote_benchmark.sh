@@ -126,17 +126,7 @@ BURST_BYTES=$((LINK_BPS / 8 / 500 > 32768 ? LINK_BPS / 8 / 500 : 32768))
 WANTED_RMEM=67108864
 WANTED_WMEM=33554432
 
-source_ros2
-if [ "${BUILD}" -eq 1 ]; then
-  step "colcon build (${ROS_WORKSPACE})"
-  colcon_build_package
-fi
-set +u
-# shellcheck disable=SC1091
-source "${ROS_WORKSPACE}/install/setup.bash"
-set -u
-PREFIX="$(ros2 pkg prefix tavrinox_camera_convertor)"
-SHARE="${PREFIX}/share/tavrinox_camera_convertor"
+use_installed_package "${BUILD}"
 TOOLS="${PREFIX}/lib/tavrinox_camera_convertor"
 for tool in camera_convertor_node tavrinox_stream_benchmark_node tavrinox_remote_consumer_node \
   tavrinox_remote_report; do

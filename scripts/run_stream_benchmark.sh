@@ -49,16 +49,8 @@ done
 WIDTH="${BASH_REMATCH[1]}"
 HEIGHT="${BASH_REMATCH[2]}"
 
-source_ros2
-step "colcon build (${ROS_WORKSPACE})"
-colcon_build_package
-set +u
-# shellcheck disable=SC1091
-source "${ROS_WORKSPACE}/install/setup.bash"
-set -u
+use_installed_package
 
-PREFIX="$(ros2 pkg prefix tavrinox_camera_convertor)"
-SHARE="${PREFIX}/share/tavrinox_camera_convertor"
 NODE="${PREFIX}/lib/tavrinox_camera_convertor/camera_convertor_node"
 COMPONENTS="$(ros2 pkg prefix rclcpp_components)/lib/rclcpp_components"
 # The benchmark's own process: publishing and receiving in callback groups of their own, in parallel.
