@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "tavrinox_camera_convertor/frame_pipeline.hpp"
-#include "tavrinox_camera_convertor/instruction_set.hpp"
+#include "tavrinox_camera_convertor/geometry/instruction_set.hpp"
+#include "tavrinox_camera_convertor/pipeline/frame_pipeline.hpp"
 
 namespace tavrinox_camera_convertor::bench
 {

@@ -20,13 +20,13 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "synthetic_depth.hpp"
-#include "tavrinox_camera_convertor/arm_cloud.hpp"
-#include "tavrinox_camera_convertor/camera_config.hpp"
-#include "tavrinox_camera_convertor/cloud_decoder.hpp"
-#include "tavrinox_camera_convertor/cloud_encoder.hpp"
-#include "tavrinox_camera_convertor/depth_pixels.hpp"
-#include "tavrinox_camera_convertor/image.hpp"
-#include "tavrinox_camera_convertor/zstd_frame.hpp"
+#include "tavrinox_camera_convertor/codec/cloud_decoder.hpp"
+#include "tavrinox_camera_convertor/codec/cloud_encoder.hpp"
+#include "tavrinox_camera_convertor/codec/zstd_frame.hpp"
+#include "tavrinox_camera_convertor/geometry/arm_cloud.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_config.hpp"
+#include "tavrinox_camera_convertor/geometry/depth_pixels.hpp"
+#include "tavrinox_camera_convertor/geometry/image.hpp"
 
 namespace tavrinox_camera_convertor::bench
 {

@@ -22,11 +22,11 @@
 #include "benchmark_options.hpp"
 #include "literal_pipeline.hpp"
 #include "synthetic_depth.hpp"
-#include "tavrinox_camera_convertor/camera_config.hpp"
-#include "tavrinox_camera_convertor/color_conversion.hpp"
-#include "tavrinox_camera_convertor/frame_pipeline.hpp"
-#include "tavrinox_camera_convertor/frame_products.hpp"
-#include "tavrinox_camera_convertor/instruction_set.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_config.hpp"
+#include "tavrinox_camera_convertor/geometry/instruction_set.hpp"
+#include "tavrinox_camera_convertor/pipeline/color_conversion.hpp"
+#include "tavrinox_camera_convertor/pipeline/frame_pipeline.hpp"
+#include "tavrinox_camera_convertor/pipeline/frame_products.hpp"
 
 namespace
 {

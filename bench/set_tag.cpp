@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "tavrinox_camera_convertor/cloud_encoding.hpp"
+#include "tavrinox_camera_convertor/geometry/cloud_encoding.hpp"
 
 namespace tavrinox_camera_convertor
 {

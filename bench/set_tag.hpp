@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "tavrinox_camera_convertor/extrinsic_transform.hpp"
+#include "tavrinox_camera_convertor/geometry/extrinsic_transform.hpp"
 
 namespace tavrinox_camera_convertor
 {

@@ -22,10 +22,10 @@
 #include <utility>
 #include <vector>
 
-#include "tavrinox_camera_convertor/camera_config.hpp"
-#include "tavrinox_camera_convertor/color_conversion.hpp"
-#include "tavrinox_camera_convertor/frame_error.hpp"
-#include "tavrinox_camera_convertor/frame_pipeline.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_config.hpp"
+#include "tavrinox_camera_convertor/geometry/frame_error.hpp"
+#include "tavrinox_camera_convertor/pipeline/color_conversion.hpp"
+#include "tavrinox_camera_convertor/pipeline/frame_pipeline.hpp"
 
 namespace
 {

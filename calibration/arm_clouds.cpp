@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "tavrinox_camera_convertor/arm_cloud.hpp"
-#include "tavrinox_camera_convertor/depth_pixels.hpp"
+#include "tavrinox_camera_convertor/geometry/arm_cloud.hpp"
+#include "tavrinox_camera_convertor/geometry/depth_pixels.hpp"
 
 namespace tavrinox_camera_convertor
 {

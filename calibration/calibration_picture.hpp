@@ -8,7 +8,7 @@
 
 #include "arm_clouds.hpp"
 #include "calibration_report.hpp"
-#include "tavrinox_camera_convertor/camera_config.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_config.hpp"
 
 namespace tavrinox_camera_convertor
 {

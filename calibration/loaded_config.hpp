@@ -4,7 +4,7 @@
 #include <string>
 
 #include "extrinsic_values.hpp"
-#include "tavrinox_camera_convertor/camera_config.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_config.hpp"
 
 namespace tavrinox_camera_convertor
 {

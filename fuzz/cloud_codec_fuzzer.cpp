@@ -20,10 +20,10 @@
 
 #include "codec_fuzz_limits.hpp"
 #include "fuzz_finding.hpp"
-#include "tavrinox_camera_convertor/cloud_codec_error.hpp"
-#include "tavrinox_camera_convertor/cloud_decoder.hpp"
-#include "tavrinox_camera_convertor/cloud_encoder.hpp"
-#include "tavrinox_camera_convertor/cloud_encoding.hpp"
+#include "tavrinox_camera_convertor/codec/cloud_codec_error.hpp"
+#include "tavrinox_camera_convertor/codec/cloud_decoder.hpp"
+#include "tavrinox_camera_convertor/codec/cloud_encoder.hpp"
+#include "tavrinox_camera_convertor/geometry/cloud_encoding.hpp"
 
 namespace
 {

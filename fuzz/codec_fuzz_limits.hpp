@@ -1,7 +1,7 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #pragma once
 
-#include "tavrinox_camera_convertor/cloud_decoder.hpp"
+#include "tavrinox_camera_convertor/codec/cloud_decoder.hpp"
 
 namespace tavrinox_camera_convertor::fuzz
 {

@@ -16,7 +16,7 @@
 #include <string>
 #include <typeinfo>
 
-#include "tavrinox_camera_convertor/camera_config.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_config.hpp"
 
 namespace
 {

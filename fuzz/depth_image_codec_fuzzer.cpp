@@ -12,10 +12,10 @@
 
 #include "codec_fuzz_limits.hpp"
 #include "fuzz_finding.hpp"
-#include "tavrinox_camera_convertor/cloud_codec_error.hpp"
-#include "tavrinox_camera_convertor/depth_image_codec.hpp"
-#include "tavrinox_camera_convertor/depth_pixels.hpp"
-#include "tavrinox_camera_convertor/image.hpp"
+#include "tavrinox_camera_convertor/codec/cloud_codec_error.hpp"
+#include "tavrinox_camera_convertor/codec/depth_image_codec.hpp"
+#include "tavrinox_camera_convertor/geometry/depth_pixels.hpp"
+#include "tavrinox_camera_convertor/geometry/image.hpp"
 
 namespace
 {

@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "fuzz_finding.hpp"
-#include "tavrinox_camera_convertor/color_conversion.hpp"
-#include "tavrinox_camera_convertor/frame_error.hpp"
-#include "tavrinox_camera_convertor/frame_pipeline.hpp"
+#include "tavrinox_camera_convertor/geometry/frame_error.hpp"
+#include "tavrinox_camera_convertor/pipeline/color_conversion.hpp"
+#include "tavrinox_camera_convertor/pipeline/frame_pipeline.hpp"
 
 namespace
 {

@@ -25,7 +25,7 @@
 #include "cloud_view.hpp"
 #include "fuzz_finding.hpp"
 #include "preview.hpp"
-#include "tavrinox_camera_convertor/cloud_encoding.hpp"
+#include "tavrinox_camera_convertor/geometry/cloud_encoding.hpp"
 #include "view_grid.hpp"
 #include "view_window.hpp"
 

@@ -14,9 +14,9 @@
 #include <utility>
 #include <vector>
 
-#include "tavrinox_camera_convertor/camera_config.hpp"
-#include "tavrinox_camera_convertor/frame_output.hpp"
-#include "tavrinox_camera_convertor/image.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_config.hpp"
+#include "tavrinox_camera_convertor/geometry/image.hpp"
+#include "tavrinox_camera_convertor/pipeline/frame_output.hpp"
 
 namespace tavrinox_camera_convertor::test
 {

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "tavrinox_camera_convertor/camera_config.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_config.hpp"
 
 namespace tavrinox_camera_convertor
 {

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "tavrinox_camera_convertor/image.hpp"
+#include "tavrinox_camera_convertor/geometry/image.hpp"
 
 namespace tavrinox_camera_convertor
 {

@@ -1,7 +1,7 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #include "frame_processing.hpp"
 
-#include "tavrinox_camera_convertor/color_conversion.hpp"
+#include "tavrinox_camera_convertor/pipeline/color_conversion.hpp"
 
 namespace tavrinox_camera_convertor
 {

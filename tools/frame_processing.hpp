@@ -2,9 +2,9 @@
 #pragma once
 
 #include "frame_inputs.hpp"
-#include "tavrinox_camera_convertor/frame_output.hpp"
-#include "tavrinox_camera_convertor/frame_pipeline.hpp"
-#include "tavrinox_camera_convertor/frame_products.hpp"
+#include "tavrinox_camera_convertor/pipeline/frame_output.hpp"
+#include "tavrinox_camera_convertor/pipeline/frame_pipeline.hpp"
+#include "tavrinox_camera_convertor/pipeline/frame_products.hpp"
 
 namespace tavrinox_camera_convertor
 {

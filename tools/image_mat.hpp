@@ -5,7 +5,7 @@
 
 #include <opencv2/core.hpp>
 
-#include "tavrinox_camera_convertor/image.hpp"
+#include "tavrinox_camera_convertor/geometry/image.hpp"
 
 namespace tavrinox_camera_convertor
 {

@@ -21,7 +21,7 @@
 #include "sample_scene.hpp"
 #include "sequence_frames.hpp"
 #include "staged_output.hpp"
-#include "tavrinox_camera_convertor/camera_config.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_config.hpp"
 
 namespace tavrinox_camera_convertor
 {

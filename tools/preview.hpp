@@ -8,7 +8,7 @@
 #include <opencv2/core.hpp>
 
 #include "cloud_view.hpp"
-#include "tavrinox_camera_convertor/camera_config.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_config.hpp"
 
 namespace tavrinox_camera_convertor
 {

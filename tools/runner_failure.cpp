@@ -4,7 +4,7 @@
 #include <exception>
 
 #include "runner_error.hpp"
-#include "tavrinox_camera_convertor/frame_error.hpp"
+#include "tavrinox_camera_convertor/geometry/frame_error.hpp"
 
 namespace tavrinox_camera_convertor
 {

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "tavrinox_camera_convertor/camera_config.hpp"
-#include "tavrinox_camera_convertor/image.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_config.hpp"
+#include "tavrinox_camera_convertor/geometry/image.hpp"
 
 namespace tavrinox_camera_convertor
 {

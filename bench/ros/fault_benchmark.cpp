@@ -34,8 +34,8 @@
 
 #include "set_tag.hpp"
 #include "synthetic_depth.hpp"
-#include "tavrinox_camera_convertor/camera_config.hpp"
-#include "tavrinox_camera_convertor/output_set.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_config.hpp"
+#include "tavrinox_camera_convertor/pipeline/output_set.hpp"
 
 namespace tavrinox_camera_convertor
 {

@@ -43,11 +43,11 @@
 #include "process_usage.hpp"
 #include "remote_figures.hpp"
 #include "set_tag.hpp"
-#include "tavrinox_camera_convertor/camera_config.hpp"
-#include "tavrinox_camera_convertor/cloud_decoder.hpp"
-#include "tavrinox_camera_convertor/depth_image_codec.hpp"
-#include "tavrinox_camera_convertor/output_set.hpp"
-#include "tavrinox_camera_convertor/ros/compressed_cloud_message.hpp"
+#include "tavrinox_camera_convertor/codec/cloud_decoder.hpp"
+#include "tavrinox_camera_convertor/codec/depth_image_codec.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_config.hpp"
+#include "tavrinox_camera_convertor/pipeline/output_set.hpp"
+#include "tavrinox_camera_convertor/ros/transports/compressed_cloud_message.hpp"
 
 namespace tavrinox_camera_convertor
 {

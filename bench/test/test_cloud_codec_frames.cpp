@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "cloud_codec_round_trip.hpp"
+#include "codec/cloud_codec_round_trip.hpp"
 #include "sample_scene.hpp"
 #include "synthetic_depth.hpp"
-#include "tavrinox_camera_convertor/camera_config.hpp"
-#include "tavrinox_camera_convertor/instruction_set.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_config.hpp"
+#include "tavrinox_camera_convertor/geometry/instruction_set.hpp"
 #include "test_support.hpp"
 
 namespace tavrinox_camera_convertor

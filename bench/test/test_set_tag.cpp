@@ -8,10 +8,10 @@
 
 #include "set_tag.hpp"
 #include "synthetic_depth.hpp"
-#include "tavrinox_camera_convertor/color_conversion.hpp"
-#include "tavrinox_camera_convertor/extrinsic_transform.hpp"
-#include "tavrinox_camera_convertor/frame_pipeline.hpp"
-#include "tavrinox_camera_convertor/frame_products.hpp"
+#include "tavrinox_camera_convertor/geometry/extrinsic_transform.hpp"
+#include "tavrinox_camera_convertor/pipeline/color_conversion.hpp"
+#include "tavrinox_camera_convertor/pipeline/frame_pipeline.hpp"
+#include "tavrinox_camera_convertor/pipeline/frame_products.hpp"
 #include "test_support.hpp"
 
 namespace tavrinox_camera_convertor

@@ -17,7 +17,7 @@
 #include "image_files.hpp"
 #include "image_mat.hpp"
 #include "sample_scene.hpp"
-#include "tavrinox_camera_convertor/camera_config.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_config.hpp"
 #include "tool_process.hpp"
 
 namespace tavrinox_camera_convertor

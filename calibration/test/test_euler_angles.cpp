@@ -5,7 +5,7 @@
 #include <random>
 
 #include "euler_angles.hpp"
-#include "tavrinox_camera_convertor/extrinsic_transform.hpp"
+#include "tavrinox_camera_convertor/geometry/extrinsic_transform.hpp"
 
 namespace tavrinox_camera_convertor
 {

@@ -14,10 +14,10 @@
 #include <diagnostic_msgs/msg/diagnostic_status.hpp>
 #include <geometry_msgs/msg/transform_stamped.hpp>
 
-#include "tavrinox_camera_convertor/back_projection.hpp"
-#include "tavrinox_camera_convertor/camera_config.hpp"
-#include "tavrinox_camera_convertor/camera_frames.hpp"
-#include "tavrinox_camera_convertor/duration_text.hpp"
+#include "tavrinox_camera_convertor/geometry/back_projection.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_config.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_frames.hpp"
+#include "tavrinox_camera_convertor/pairing/duration_text.hpp"
 #include "tavrinox_camera_convertor/ros/publisher_output.hpp"
 #include "tavrinox_camera_convertor/ros/ros_message_conversions.hpp"
 

@@ -10,9 +10,9 @@
 
 #include <rclcpp/rclcpp.hpp>
 
+#include "tavrinox_camera_convertor/process/large_buffer_allocation.hpp"
+#include "tavrinox_camera_convertor/process/signal_handling_thread.hpp"
 #include "tavrinox_camera_convertor/ros/camera_convertor.hpp"
-#include "tavrinox_camera_convertor/ros/large_buffer_allocation.hpp"
-#include "tavrinox_camera_convertor/ros/signal_handling_thread.hpp"
 
 namespace tavrinox_camera_convertor
 {

@@ -12,8 +12,8 @@
 
 #include <sensor_msgs/image_encodings.hpp>
 
-#include "tavrinox_camera_convertor/color_conversion.hpp"
-#include "tavrinox_camera_convertor/frame_error.hpp"
+#include "tavrinox_camera_convertor/geometry/frame_error.hpp"
+#include "tavrinox_camera_convertor/pipeline/color_conversion.hpp"
 
 namespace tavrinox_camera_convertor
 {

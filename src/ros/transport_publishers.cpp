@@ -16,7 +16,7 @@
 #include <sensor_msgs/msg/image.hpp>
 #include <sensor_msgs/msg/point_cloud2.hpp>
 
-#include "tavrinox_camera_convertor/ros/compressed_cloud_message.hpp"
+#include "tavrinox_camera_convertor/ros/transports/compressed_cloud_message.hpp"
 
 namespace tavrinox_camera_convertor
 {

@@ -14,8 +14,8 @@
 
 #include <opencv2/core.hpp>
 
-#include "tavrinox_camera_convertor/color_conversion.hpp"
-#include "tavrinox_camera_convertor/depth_completion.hpp"
+#include "tavrinox_camera_convertor/geometry/depth_completion.hpp"
+#include "tavrinox_camera_convertor/pipeline/color_conversion.hpp"
 
 namespace tavrinox_camera_convertor::literal
 {

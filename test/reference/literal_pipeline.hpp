@@ -7,8 +7,8 @@
 
 #include <pcl/PCLPointCloud2.h>
 
-#include "tavrinox_camera_convertor/camera_config.hpp"
-#include "tavrinox_camera_convertor/image.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_config.hpp"
+#include "tavrinox_camera_convertor/geometry/image.hpp"
 
 namespace tavrinox_camera_convertor::literal
 {

@@ -17,10 +17,10 @@
 #include <sensor_msgs/msg/image.hpp>
 #include <sensor_msgs/msg/point_cloud2.hpp>
 
-#include "tavrinox_camera_convertor/camera_config.hpp"
-#include "tavrinox_camera_convertor/color_conversion.hpp"
-#include "tavrinox_camera_convertor/frame_pipeline.hpp"
-#include "tavrinox_camera_convertor/frame_products.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_config.hpp"
+#include "tavrinox_camera_convertor/pipeline/color_conversion.hpp"
+#include "tavrinox_camera_convertor/pipeline/frame_pipeline.hpp"
+#include "tavrinox_camera_convertor/pipeline/frame_products.hpp"
 #include "tavrinox_camera_convertor/ros/ros_message_conversions.hpp"
 
 namespace tavrinox_camera_convertor::test

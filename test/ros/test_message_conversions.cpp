@@ -8,7 +8,7 @@
 
 #include <sensor_msgs/msg/image.hpp>
 
-#include "tavrinox_camera_convertor/frame_error.hpp"
+#include "tavrinox_camera_convertor/geometry/frame_error.hpp"
 #include "tavrinox_camera_convertor/ros/camera_convertor.hpp"
 #include "tavrinox_camera_convertor/ros/ros_message_conversions.hpp"
 

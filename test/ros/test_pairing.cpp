@@ -21,9 +21,9 @@
 
 #include <sensor_msgs/msg/image.hpp>
 
-#include "tavrinox_camera_convertor/camera_input.hpp"
-#include "tavrinox_camera_convertor/pairing_bound.hpp"
-#include "tavrinox_camera_convertor/pairing_monitor.hpp"
+#include "tavrinox_camera_convertor/pairing/camera_input.hpp"
+#include "tavrinox_camera_convertor/pairing/pairing_bound.hpp"
+#include "tavrinox_camera_convertor/pairing/pairing_monitor.hpp"
 #include "tavrinox_camera_convertor/ros/image_synchronizer.hpp"
 
 namespace tavrinox_camera_convertor

@@ -22,7 +22,7 @@
 
 #include "node_process.hpp"
 #include "output_harness.hpp"
-#include "tavrinox_camera_convertor/camera_config.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_config.hpp"
 
 namespace tavrinox_camera_convertor
 {

@@ -21,12 +21,12 @@
 
 #include "node_process.hpp"
 #include "output_harness.hpp"
-#include "tavrinox_camera_convertor/cloud_encoder.hpp"
-#include "tavrinox_camera_convertor/depth_image_codec.hpp"
-#include "tavrinox_camera_convertor/depth_pixels.hpp"
-#include "tavrinox_camera_convertor/image.hpp"
-#include "tavrinox_camera_convertor/depth_source_copy.hpp"
-#include "tavrinox_camera_convertor/ros/compressed_cloud_message.hpp"
+#include "tavrinox_camera_convertor/codec/cloud_encoder.hpp"
+#include "tavrinox_camera_convertor/codec/depth_image_codec.hpp"
+#include "tavrinox_camera_convertor/codec/depth_source_copy.hpp"
+#include "tavrinox_camera_convertor/geometry/depth_pixels.hpp"
+#include "tavrinox_camera_convertor/geometry/image.hpp"
+#include "tavrinox_camera_convertor/ros/transports/compressed_cloud_message.hpp"
 
 namespace tavrinox_camera_convertor
 {

@@ -23,7 +23,7 @@
 
 #include "node_process.hpp"
 #include "output_harness.hpp"
-#include "tavrinox_camera_convertor/cloud_encoding.hpp"
+#include "tavrinox_camera_convertor/geometry/cloud_encoding.hpp"
 #include "tavrinox_camera_convertor/ros/camera_convertor.hpp"
 #include "tavrinox_camera_convertor/ros/ros_message_conversions.hpp"
 

@@ -17,12 +17,12 @@
 #include <sensor_msgs/msg/image.hpp>
 #include <sensor_msgs/msg/point_cloud2.hpp>
 
-#include "tavrinox_camera_convertor/camera_info.hpp"
-#include "tavrinox_camera_convertor/camera_input.hpp"
-#include "tavrinox_camera_convertor/camera_intrinsics.hpp"
-#include "tavrinox_camera_convertor/extrinsic_transform.hpp"
-#include "tavrinox_camera_convertor/frame_pipeline.hpp"
-#include "tavrinox_camera_convertor/pairing_monitor.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_info.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_intrinsics.hpp"
+#include "tavrinox_camera_convertor/geometry/extrinsic_transform.hpp"
+#include "tavrinox_camera_convertor/pairing/camera_input.hpp"
+#include "tavrinox_camera_convertor/pairing/pairing_monitor.hpp"
+#include "tavrinox_camera_convertor/pipeline/frame_pipeline.hpp"
 #include "tavrinox_camera_convertor/ros/image_synchronizer.hpp"
 #include "tavrinox_camera_convertor/ros/start_error.hpp"
 #include "tavrinox_camera_convertor/ros/transport_publishers.hpp"

@@ -9,7 +9,7 @@
 
 #include <sensor_msgs/msg/image.hpp>
 
-#include "tavrinox_camera_convertor/pairing_bound.hpp"
+#include "tavrinox_camera_convertor/pairing/pairing_bound.hpp"
 
 namespace tavrinox_camera_convertor
 {

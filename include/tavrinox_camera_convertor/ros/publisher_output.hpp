@@ -6,8 +6,8 @@
 #include <sensor_msgs/msg/image.hpp>
 #include <sensor_msgs/msg/point_cloud2.hpp>
 
-#include "tavrinox_camera_convertor/camera_info.hpp"
-#include "tavrinox_camera_convertor/frame_output.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_info.hpp"
+#include "tavrinox_camera_convertor/pipeline/frame_output.hpp"
 #include "tavrinox_camera_convertor/ros/transport_publishers.hpp"
 
 namespace tavrinox_camera_convertor

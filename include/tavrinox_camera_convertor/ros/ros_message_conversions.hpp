@@ -8,9 +8,9 @@
 #include <sensor_msgs/msg/image.hpp>
 #include <sensor_msgs/msg/point_cloud2.hpp>
 
-#include "tavrinox_camera_convertor/cloud_encoding.hpp"
-#include "tavrinox_camera_convertor/frame_output.hpp"
-#include "tavrinox_camera_convertor/image.hpp"
+#include "tavrinox_camera_convertor/geometry/cloud_encoding.hpp"
+#include "tavrinox_camera_convertor/geometry/image.hpp"
+#include "tavrinox_camera_convertor/pipeline/frame_output.hpp"
 
 namespace tavrinox_camera_convertor
 {

@@ -13,13 +13,13 @@
 #include <point_cloud_transport/point_cloud_transport.hpp>
 #include <rclcpp/rclcpp.hpp>
 
-#include "tavrinox_camera_convertor/cloud_encoder.hpp"
-#include "tavrinox_camera_convertor/cloud_encoding.hpp"
-#include "tavrinox_camera_convertor/depth_source_copy.hpp"
-#include "tavrinox_camera_convertor/frame_output.hpp"
-#include "tavrinox_camera_convertor/image.hpp"
-#include "tavrinox_camera_convertor/latest_job_runner.hpp"
-#include "tavrinox_camera_convertor/output_set.hpp"
+#include "tavrinox_camera_convertor/codec/cloud_encoder.hpp"
+#include "tavrinox_camera_convertor/codec/depth_source_copy.hpp"
+#include "tavrinox_camera_convertor/concurrency/latest_job_runner.hpp"
+#include "tavrinox_camera_convertor/geometry/cloud_encoding.hpp"
+#include "tavrinox_camera_convertor/geometry/image.hpp"
+#include "tavrinox_camera_convertor/pipeline/frame_output.hpp"
+#include "tavrinox_camera_convertor/pipeline/output_set.hpp"
 
 namespace tavrinox_camera_convertor
 {
