@@ -21,7 +21,8 @@ EXTERNAL = re.compile(r'^(https?:|mailto:)', re.IGNORECASE)
 FENCE = re.compile(r'^ {0,3}(`{3,}|~{3,})')
 ATX_HEADING = re.compile(r'^ {0,3}#{1,6}(?:[ \t]+(.*?))?(?:[ \t]+#+)?[ \t]*$')
 SETEXT_UNDERLINE = re.compile(r'^ {0,3}(=+|-+)[ \t]*$')
-CODE_SPAN = re.compile(r'(`+)(.+?)\1')
+# A code span: a run of backticks, closed by a run of the same length; it may span lines.
+CODE_SPAN = re.compile(r'(?<!`)(`+)(?!`)(.+?)(?<!`)\1(?!`)', re.DOTALL)
 # [text](target "title") and ![alt](target); the text may hold one level of brackets.
 INLINE_LINK = re.compile(
     r'!?\[((?:[^\[\]]|\[[^\[\]]*\])*)\]\(\s*(<[^>]*>|[^()\s]*(?:\([^()\s]*\)[^()\s]*)*)'
@@ -95,20 +96,48 @@ def anchors(path):
     return ids
 
 
-def link_targets(line):
-    """Every link target of one line of prose, code spans left out."""
-    text = CODE_SPAN.sub('', line)
-    pending = [text]
-    while pending:
-        part = pending.pop()
-        for match in INLINE_LINK.finditer(part):
-            pending.append(match.group(1))
-            yield match.group(2)
-    definition = REFERENCE_DEFINITION.match(text)
-    if definition:
-        yield definition.group(1)
-    for target in HTML_LINK.findall(text):
-        yield target
+def blank_code_spans(text):
+    """`text` with its code spans blanked out, line breaks kept, so offsets stay."""
+    return CODE_SPAN.sub(lambda match: re.sub(r'[^\n]', ' ', match.group(0)), text)
+
+
+def paragraphs(path):
+    """(first line number, text) of every run of non-blank lines outside fenced code."""
+    start, lines, last = None, [], None
+    for number, line in prose_lines(path):
+        if line.strip() and lines and last == number - 1:
+            lines.append(line)
+        else:
+            if lines:
+                yield start, '\n'.join(lines)
+            start, lines = number, [line] if line.strip() else []
+        last = number
+    if lines:
+        yield start, '\n'.join(lines)
+
+
+def link_targets(path):
+    """(line number, target) of every link of a Markdown file, code left out; a link may span
+    lines."""
+    for start, paragraph in paragraphs(path):
+        text = blank_code_spans(paragraph)
+        found = []
+        pending = [(0, text)]
+        while pending:
+            offset, part = pending.pop()
+            for match in INLINE_LINK.finditer(part):
+                pending.append((offset + match.start(1), match.group(1)))
+                found.append((offset + match.start(2), match.group(2)))
+            for match in HTML_LINK.finditer(part):
+                found.append((offset + match.start(1), match.group(1)))
+        line_start = 0
+        for line in text.split('\n'):
+            definition = REFERENCE_DEFINITION.match(line)
+            if definition:
+                found.append((line_start + definition.start(1), definition.group(1)))
+            line_start += len(line) + 1
+        for offset, target in sorted(found):
+            yield start + text.count('\n', 0, offset), target
 
 
 def check_target(root, source, target, anchor_cache):
@@ -147,14 +176,13 @@ def main():
     checked = 0
     broken = 0
     for source in files:
-        for number, line in prose_lines(source):
-            for target in link_targets(line):
-                checked += 1
-                problem = check_target(root, source, target, anchor_cache)
-                if problem:
-                    broken += 1
-                    print('{}:{}: broken link ({}): {}'.format(
-                        os.path.relpath(source, root), number, target, problem))
+        for number, target in link_targets(source):
+            checked += 1
+            problem = check_target(root, source, target, anchor_cache)
+            if problem:
+                broken += 1
+                print('{}:{}: broken link ({}): {}'.format(
+                    os.path.relpath(source, root), number, target, problem))
     if broken:
         print('{} of {} links broken in {} files'.format(broken, checked, len(files)))
         return 1

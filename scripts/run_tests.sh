@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
-# The whole test suite: installs what is missing, builds and runs the unit tests, runs them
-# again under AddressSanitizer and UndefinedBehaviorSanitizer, runs the fuzz targets briefly,
-# and, where ROS 2 Humble is installed, builds the node and runs its tests over the middleware.
+# The whole test suite: installs what is missing, checks the documentation's links, builds and
+# runs the unit tests, runs them again under AddressSanitizer and UndefinedBehaviorSanitizer, runs
+# the fuzz targets briefly, and, where ROS 2 Humble is installed, builds the node and runs its
+# tests over the middleware.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 step "Installing build packages"
 install_packages "${BUILD_PACKAGES[@]}"
+
+step "Checking the documentation's links"
+python3 "${REPO_ROOT}/scripts/check_doc_links.py" "${REPO_ROOT}"
 
 step "Building (${BUILD_ROOT}/release)"
 configure_and_build "${BUILD_ROOT}/release"
