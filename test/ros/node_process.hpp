@@ -43,6 +43,15 @@ inline void use_test_middleware()
 }
 
 /**
+ * @brief A ROS domain of the test's own: one process per test (ctest), so the process id keeps
+ * concurrent tests apart; `offset` gives a second domain in the same test.
+ */
+inline int unique_domain_id(int offset = 0)
+{
+  return 1 + static_cast<int>((getpid() + offset) % 200);
+}
+
+/**
  * @brief Puts `install_prefix` first in AMENT_PREFIX_PATH, for tests that load the package's
  * component or plugins from its install through the ament index.
  */

@@ -2,7 +2,6 @@
 // The node as a component in a real container: loaded through the container's service, it gives
 // the executable's outputs, and a configuration it cannot read fails the load, not the container.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -26,11 +25,6 @@ using test::Harness;
 using test::InputSet;
 using test::stamp_at;
 using namespace std::chrono_literals;
-
-int domain_from_process(int offset)
-{
-  return 1 + static_cast<int>((getpid() + offset) % 200);
-}
 
 /// @brief Asks the container in `harness`'s domain to load the converter; its answer, or null.
 LoadNode::Response::SharedPtr load_converter(Harness & harness)
@@ -76,8 +70,8 @@ TEST(Component, LoadsIntoAContainerAndGivesTheExecutablesFiveOutputs)
 {
   const std::string config = test::kConfig;
   test::TemporaryPackagePrefix prefix(&config);
-  const int container_domain = domain_from_process(0);
-  const int node_domain = domain_from_process(100);
+  const int container_domain = test::unique_domain_id();
+  const int node_domain = test::unique_domain_id(100);
   test::NodeProcess container(TAVRINOX_COMPONENT_CONTAINER, prefix, container_domain);
   test::NodeProcess node(TAVRINOX_NODE_EXECUTABLE, prefix, node_domain);
   Harness from_container(container_domain);
@@ -114,7 +108,7 @@ TEST(Component, LoadsIntoAContainerAndGivesTheExecutablesFiveOutputs)
 TEST(Component, AnUnreadableConfigurationFailsTheLoadWithTheFatalLineAndTheContainerLivesOn)
 {
   test::TemporaryPackagePrefix prefix(nullptr);
-  const int domain = domain_from_process(0);
+  const int domain = test::unique_domain_id();
   test::NodeProcess container(TAVRINOX_COMPONENT_CONTAINER, prefix, domain);
   Harness harness(domain);
 
@@ -144,12 +138,3 @@ TEST(Component, AnUnreadableConfigurationFailsTheLoadWithTheFatalLineAndTheConta
 
 }  // namespace
 }  // namespace tavrinox_camera_convertor
-
-int main(int argc, char ** argv)
-{
-  ::testing::InitGoogleTest(&argc, argv);
-  tavrinox_camera_convertor::test::use_test_middleware();
-  // The container finds the component library through the ament index of the install.
-  tavrinox_camera_convertor::test::find_package_install_first(TAVRINOX_INSTALL_PREFIX);
-  return RUN_ALL_TESTS();
-}

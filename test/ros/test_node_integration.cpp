@@ -2,7 +2,6 @@
 // The installed node over the middleware: images in, the five outputs out, compared with what
 // the core library makes of the same images.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -24,12 +23,6 @@ using test::InputSet;
 using test::kConfig;
 using test::stamp_at;
 using namespace std::chrono_literals;
-
-int unique_domain_id()
-{
-  // One process per test (ctest), so the process id keeps concurrent tests apart.
-  return 1 + static_cast<int>(getpid() % 200);
-}
 
 void expect_cloud(const test::PointCloud2 & message, const pcl::PCLPointCloud2 & core)
 {
@@ -59,7 +52,7 @@ class NodeIntegration : public ::testing::Test
 {
 protected:
   NodeIntegration()
-  : config_(kConfig), prefix_(&config_), domain_(unique_domain_id()),
+  : config_(kConfig), prefix_(&config_), domain_(test::unique_domain_id()),
     node_(TAVRINOX_NODE_EXECUTABLE, prefix_, domain_), harness_(domain_)
   {
   }
@@ -196,7 +189,7 @@ class NodeLazyOutputs : public ::testing::Test
 {
 protected:
   NodeLazyOutputs()
-  : config_(kConfig), prefix_(&config_), domain_(unique_domain_id()),
+  : config_(kConfig), prefix_(&config_), domain_(test::unique_domain_id()),
     node_(TAVRINOX_NODE_EXECUTABLE, prefix_, domain_),
     harness_(domain_, rclcpp::QoS(10), OutputSet::none())
   {
@@ -322,7 +315,7 @@ TEST(NodeMixedMiddleware, AConsumerOnTheOtherMiddlewareReceivesEveryOutputOfASet
   }
   const std::string config = kConfig;
   test::TemporaryPackagePrefix prefix(&config);
-  const int domain = unique_domain_id();
+  const int domain = test::unique_domain_id();
   test::NodeProcess node(TAVRINOX_NODE_EXECUTABLE, prefix, domain, {},
     {{"RMW_IMPLEMENTATION", other}});
   Harness harness(domain);
@@ -354,7 +347,7 @@ TEST(NodeLifecycle, SigtermEndsTheNodeWithStatusZero)
 {
   const std::string config = kConfig;
   test::TemporaryPackagePrefix prefix(&config);
-  test::NodeProcess node(TAVRINOX_NODE_EXECUTABLE, prefix, unique_domain_id());
+  test::NodeProcess node(TAVRINOX_NODE_EXECUTABLE, prefix, test::unique_domain_id());
   ASSERT_TRUE(node.wait_for_output("Subscribe topic_2:", 20s)) << node.output();
   // Give the constructor time to finish so the signal lands in the spinning node.
   std::this_thread::sleep_for(500ms);
@@ -372,7 +365,7 @@ TEST(NodeLifecycle, SignalDuringStartUpIsAStopNotAConfigurationError)
   test::TemporaryPackagePrefix prefix(&config);
   for (int attempt = 0; attempt < 10; ++attempt) {
     const int signal_number = attempt % 2 == 0 ? SIGTERM : SIGINT;
-    test::NodeProcess node(TAVRINOX_NODE_EXECUTABLE, prefix, unique_domain_id());
+    test::NodeProcess node(TAVRINOX_NODE_EXECUTABLE, prefix, test::unique_domain_id());
     ASSERT_TRUE(node.wait_for_output("camera_extrinsic_1", 20s, 1ms)) << node.output();
     node.signal(signal_number);
     EXPECT_EQ(node.wait_for_exit(15s), 0) << node.output();
@@ -383,7 +376,7 @@ TEST(NodeLifecycle, SignalDuringStartUpIsAStopNotAConfigurationError)
 TEST(NodeLifecycle, MissingConfigurationEndsWithStatusOneAndTheLibrarysText)
 {
   test::TemporaryPackagePrefix prefix(nullptr);
-  test::NodeProcess node(TAVRINOX_NODE_EXECUTABLE, prefix, unique_domain_id());
+  test::NodeProcess node(TAVRINOX_NODE_EXECUTABLE, prefix, test::unique_domain_id());
   EXPECT_EQ(node.wait_for_exit(20s), 1) << node.output();
   const std::string output = node.output();
   EXPECT_NE(output.find("[FATAL]"), std::string::npos) << output;
@@ -398,7 +391,7 @@ TEST(NodeLifecycle, MalformedConfigurationPrintsTheMatricesThenEndsWithStatusOne
     std::string(kConfig).find(
       "fx: 60"), 6, "fx: wide");
   test::TemporaryPackagePrefix prefix(&config);
-  test::NodeProcess node(TAVRINOX_NODE_EXECUTABLE, prefix, unique_domain_id());
+  test::NodeProcess node(TAVRINOX_NODE_EXECUTABLE, prefix, test::unique_domain_id());
   EXPECT_EQ(node.wait_for_exit(20s), 1) << node.output();
   const std::string output = node.output();
   EXPECT_NE(output.find("camera_extrinsic_2_: "), std::string::npos) << output;
@@ -413,7 +406,7 @@ TEST(NodeLifecycle, BestEffortInputsDoNotMatchTheReliableSubscriptions)
 {
   const std::string config = kConfig;
   test::TemporaryPackagePrefix prefix(&config);
-  const int domain = unique_domain_id();
+  const int domain = test::unique_domain_id();
   test::NodeProcess node(TAVRINOX_NODE_EXECUTABLE, prefix, domain);
   Harness harness(domain, rclcpp::QoS(10).best_effort());
   ASSERT_TRUE(node.wait_for_output("Subscribe topic_2:", 20s)) << node.output();
@@ -427,10 +420,3 @@ TEST(NodeLifecycle, BestEffortInputsDoNotMatchTheReliableSubscriptions)
 
 }  // namespace
 }  // namespace tavrinox_camera_convertor
-
-int main(int argc, char ** argv)
-{
-  ::testing::InitGoogleTest(&argc, argv);
-  tavrinox_camera_convertor::test::use_test_middleware();
-  return RUN_ALL_TESTS();
-}

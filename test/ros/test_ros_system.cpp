@@ -36,11 +36,6 @@ using test::kConfig;
 using test::stamp_at;
 using namespace std::chrono_literals;
 
-int unique_domain_id()
-{
-  return 1 + static_cast<int>(getpid() % 200);
-}
-
 /// @brief The configuration the tests give the node, as the node reads it.
 CameraConfig test_config()
 {
@@ -55,7 +50,7 @@ class NodeWithFrames
 {
 public:
   explicit NodeWithFrames(const std::vector<std::string> & arguments)
-  : config_(kConfig), prefix_(&config_), domain_(unique_domain_id()),
+  : config_(kConfig), prefix_(&config_), domain_(test::unique_domain_id()),
     node_(TAVRINOX_NODE_EXECUTABLE, prefix_, domain_, arguments), harness_(domain_)
   {
     // Made before the handshake, so that the node has matched them once it answers.
@@ -249,7 +244,7 @@ std::string refused_start(const std::vector<std::string> & arguments)
 {
   const std::string config = kConfig;
   test::TemporaryPackagePrefix prefix(&config);
-  test::NodeProcess node(TAVRINOX_NODE_EXECUTABLE, prefix, unique_domain_id(), arguments);
+  test::NodeProcess node(TAVRINOX_NODE_EXECUTABLE, prefix, test::unique_domain_id(), arguments);
   EXPECT_EQ(node.wait_for_exit(20s), 1) << node.output();
   const std::string output = node.output();
   EXPECT_NE(output.find("[FATAL]"), std::string::npos) << output;
@@ -285,10 +280,3 @@ TEST(RosSystem, FrameNamesTFCannotTakeAreRefusedNamingTheParameter)
 
 }  // namespace
 }  // namespace tavrinox_camera_convertor
-
-int main(int argc, char ** argv)
-{
-  ::testing::InitGoogleTest(&argc, argv);
-  tavrinox_camera_convertor::test::use_test_middleware();
-  return RUN_ALL_TESTS();
-}

@@ -4,7 +4,6 @@
 // depth transport, a subtopic
 // nobody subscribes to costs no encoding, and a broken message never reaches a consumer.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -39,11 +38,6 @@ using test::InputSet;
 using test::kConfig;
 using test::stamp_at;
 using namespace std::chrono_literals;
-
-int unique_domain_id()
-{
-  return 1 + static_cast<int>(getpid() % 200);
-}
 
 constexpr std::array<const char *, 3> kCloudTopics = {
   "/tavrinox_camera_convertor/cam1_cloud", "/tavrinox_camera_convertor/cam2_cloud",
@@ -86,7 +80,7 @@ TEST(Transports, EveryOutputComesBackBitForBitThroughItsLosslessSubtopic)
 {
   const std::string config = kConfig;
   test::TemporaryPackagePrefix prefix(&config);
-  const int domain = unique_domain_id();
+  const int domain = test::unique_domain_id();
   test::NodeProcess node = start_node(prefix, domain);
   Harness harness(domain);
 
@@ -179,7 +173,7 @@ TEST(Transports, ASubtopicWithoutSubscriberIsNeverEncoded)
 {
   const std::string config = kConfig;
   test::TemporaryPackagePrefix prefix(&config);
-  const int domain = unique_domain_id();
+  const int domain = test::unique_domain_id();
   test::NodeProcess node = start_node(prefix, domain);
   Harness harness(domain);
   diagnostic_msgs::msg::DiagnosticArray::ConstSharedPtr latest;
@@ -230,7 +224,7 @@ TEST(Transports, ASubtopicWithoutSubscriberIsNeverEncoded)
 TEST(Transports, ABrokenMessageIsDroppedWithALogLineAndTheNextOneStillArrives)
 {
   // The consumer's side alone: the plugin in this process, messages from a publisher of ours.
-  Harness harness(unique_domain_id());
+  Harness harness(test::unique_domain_id());
   std::vector<test::PointCloud2::ConstSharedPtr> received;
   const auto subscriber = point_cloud_transport::create_subscription(
     harness.shared_node(), "/test/cloud",
@@ -320,12 +314,3 @@ TEST(Transports, ABrokenMessageIsDroppedWithALogLineAndTheNextOneStillArrives)
 
 }  // namespace
 }  // namespace tavrinox_camera_convertor
-
-int main(int argc, char ** argv)
-{
-  ::testing::InitGoogleTest(&argc, argv);
-  tavrinox_camera_convertor::test::use_test_middleware();
-  // The transport plugins are found through the ament index of the install.
-  tavrinox_camera_convertor::test::find_package_install_first(TAVRINOX_INSTALL_PREFIX);
-  return RUN_ALL_TESTS();
-}

@@ -242,7 +242,8 @@ int main(int argc, char ** argv)
 {
   ::testing::InitGoogleTest(&argc, argv);
   tavrinox_camera_convertor::test::use_test_middleware();
-  setenv("ROS_DOMAIN_ID", std::to_string(1 + getpid() % 200).c_str(), 1);
+  const std::string domain = std::to_string(tavrinox_camera_convertor::test::unique_domain_id());
+  setenv("ROS_DOMAIN_ID", domain.c_str(), 1);
   rclcpp::init(argc, argv);
   const int status = RUN_ALL_TESTS();
   rclcpp::shutdown();
