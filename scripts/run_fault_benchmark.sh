@@ -65,7 +65,7 @@ if [ "$(cat /proc/sys/net/core/rmem_max)" -lt "${WANTED_RMEM}" ]; then
   fi
 fi
 
-# The allocator settings the README gives for consumers of large messages.
+# The allocator settings doc/large_messages.md gives for consumers of large messages.
 CONSUMER_MALLOC="glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=1073741824"
 CONSUMER_MALLOC+=":glibc.malloc.arena_max=1"
 

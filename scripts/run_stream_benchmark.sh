@@ -74,7 +74,7 @@ PIDS=()
 # stop_all (common.sh) ends them.
 trap 'stop_all' EXIT
 
-# The allocator settings the README gives for consumers of large messages (the node's own
+# The allocator settings doc/large_messages.md gives for consumers of large messages (the node's own
 # process applies them itself); the "defaults" set-up runs a consumer without them.
 CONSUMER_MALLOC="glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=1073741824:glibc.malloc.arena_max=1"
 
