@@ -4,7 +4,6 @@
 // for bit. Generated frames at 640 x 480 and 1280 x 720, or the user's own frame files.
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -19,8 +18,11 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "benchmark_exit.hpp"
 #include "benchmark_options.hpp"
 #include "literal_pipeline.hpp"
+#include "milliseconds_of.hpp"
+#include "packed_image.hpp"
 #include "synthetic_depth.hpp"
 #include "tavrinox_camera_convertor/geometry/camera_config.hpp"
 #include "tavrinox_camera_convertor/geometry/instruction_set.hpp"
@@ -51,8 +53,6 @@ namespace tavrinox_camera_convertor::bench
 {
 namespace
 {
-
-using SteadyClock = std::chrono::steady_clock;
 
 struct FrameSet
 {
@@ -87,19 +87,6 @@ public:
   Stamp now() override {return {};}
 };
 
-ImageMessage depth_message(
-  std::uint32_t width, std::uint32_t height, const std::vector<std::uint16_t> & mm)
-{
-  ImageMessage image;
-  image.width = width;
-  image.height = height;
-  image.encoding = "16UC1";
-  image.step = 2 * width;
-  image.data.resize(mm.size() * 2);
-  std::memcpy(image.data.data(), mm.data(), image.data.size());
-  return image;
-}
-
 /// The share of generated depth pixels without depth, in round blobs, when holes are wanted.
 constexpr double kHoleShare = 0.3;
 
@@ -132,8 +119,9 @@ FrameSet generated_frame(
   if (coverage == Coverage::one_hole) {
     depth_1[static_cast<std::size_t>(height / 2) * width + width / 2] = 0;
   }
-  frame.depth_1 = depth_message(width, height, depth_1);
-  frame.depth_2 = depth_message(width, height, synthetic_depth(width, height, hole_share, 2));
+  frame.depth_1 = depth_image_message(width, height, depth_1.data());
+  frame.depth_2 =
+    depth_image_message(width, height, synthetic_depth(width, height, hole_share, 2).data());
   frame.rgb_1.width = width;
   frame.rgb_1.height = height;
   frame.rgb_1.encoding = "bgr8";
@@ -151,24 +139,13 @@ ImageMessage read_image(const std::string & path, int flags, const char * what)
   if (image.empty()) {
     throw std::runtime_error(path + ": cannot read " + std::string(what));
   }
-  ImageMessage message;
-  message.width = static_cast<std::uint32_t>(image.cols);
-  message.height = static_cast<std::uint32_t>(image.rows);
-  message.step = static_cast<std::uint32_t>(image.cols * image.elemSize());
   if (image.type() == CV_16UC1) {
-    message.encoding = "16UC1";
-  } else if (image.type() == CV_8UC3) {
-    message.encoding = "bgr8";
-  } else {
-    throw std::runtime_error(path + ": not a " + std::string(what));
+    return image_message_of(image, "16UC1");
   }
-  message.data.resize(static_cast<std::size_t>(message.step) * message.height);
-  for (int row = 0; row < image.rows; ++row) {
-    std::memcpy(
-      message.data.data() + static_cast<std::size_t>(row) * message.step,
-      image.ptr(row), message.step);
+  if (image.type() == CV_8UC3) {
+    return image_message_of(image, "bgr8");
   }
-  return message;
+  throw std::runtime_error(path + ": not a " + std::string(what));
 }
 
 struct Statistics
@@ -181,14 +158,6 @@ Statistics statistics(std::vector<double> samples)
 {
   std::sort(samples.begin(), samples.end());
   return {samples[samples.size() / 2], samples.front()};
-}
-
-template<typename Work>
-double milliseconds_of(Work && work)
-{
-  const SteadyClock::time_point start = SteadyClock::now();
-  work();
-  return std::chrono::duration<double, std::milli>(SteadyClock::now() - start).count();
 }
 
 bool same_cloud(const pcl::PCLPointCloud2 & a, const pcl::PCLPointCloud2 & b)
@@ -358,11 +327,7 @@ int run(int argc, char ** argv)
     }
     all_identical = run_case(frame, options) && all_identical;
   }
-  if (!all_identical) {
-    std::fprintf(stderr, "FAILED: the pipeline's outputs differ from the literal path\n");
-    return 1;
-  }
-  return 0;
+  return agreement_status(all_identical, "the pipeline's outputs differ from the literal path");
 }
 
 }  // namespace
@@ -370,10 +335,6 @@ int run(int argc, char ** argv)
 
 int main(int argc, char ** argv)
 {
-  try {
-    return tavrinox_camera_convertor::bench::run(argc, argv);
-  } catch (const std::exception & error) {
-    std::fprintf(stderr, "error: %s\n", error.what());
-    return 2;
-  }
+  return tavrinox_camera_convertor::bench::guarded_main(
+    tavrinox_camera_convertor::bench::run, argc, argv, "error");
 }
