@@ -15,6 +15,7 @@ prepare_build_root() {
 }
 
 # Packages of the build itself; the ROS 2 node additionally needs an installed ROS 2 Humble.
+# shellcheck disable=SC2034  # for the scripts that source this file
 BUILD_PACKAGES=(
   cmake make g++ pkg-config
   libeigen3-dev libyaml-cpp-dev libpcl-dev libopencv-dev
@@ -128,12 +129,92 @@ COLCON_PATHS=(--base-paths "${REPO_ROOT}" --build-base "${ROS_WORKSPACE}/build"
   --install-base "${ROS_WORKSPACE}/install")
 
 # colcon_build_package [CMAKE ARGS...]: builds and installs the package with colcon.
+# shellcheck disable=SC2120  # the arguments are for callers that want more CMake settings
 colcon_build_package() {
   prepare_build_root
   rm -f "${ROS_WORKSPACE}/src/tavrinox_camera_convertor"
   colcon build "${COLCON_PATHS[@]}" --packages-select tavrinox_camera_convertor \
     --event-handlers console_direct- \
     --cmake-args -DCMAKE_BUILD_TYPE=Release -DPython3_EXECUTABLE=/usr/bin/python3 "$@"
+}
+
+# The allocator settings doc/large_messages.md gives for consumers of large messages (the node's
+# own process applies them itself).
+CONSUMER_MALLOC="glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=1073741824"
+CONSUMER_MALLOC+=":glibc.malloc.arena_max=1"
+
+# parse_size WxH EXAMPLE: sets WIDTH and HEIGHT from a --size value, or exits with status 2
+# showing EXAMPLE.
+parse_size() {
+  [[ "$1" =~ ^([0-9]+)x([0-9]+)$ ]] || { echo "--size must be WxH, e.g. $2" >&2; exit 2; }
+  # shellcheck disable=SC2034  # for the script that sources this file
+  WIDTH="${BASH_REMATCH[1]}"
+  # shellcheck disable=SC2034
+  HEIGHT="${BASH_REMATCH[2]}"
+}
+
+# raise_receive_buffers CAPPED: asks the kernel for the socket buffers the package's profiles
+# want, saying "CAPPED are capped" when it may not.
+raise_receive_buffers() {
+  local wanted=67108864
+  if [ "$(cat /proc/sys/net/core/rmem_max)" -lt "${wanted}" ]; then
+    if as_root sysctl -w net.core.rmem_max="${wanted}" net.core.wmem_max=16777216 \
+      >/dev/null 2>&1; then
+      echo "raised net.core.rmem_max to ${wanted} for the profile's receive buffers"
+    else
+      echo "net.core.rmem_max stays at $(cat /proc/sys/net/core/rmem_max): $1 are capped"
+    fi
+  fi
+}
+
+# use_dds_profiles [MIDDLEWARE PROFILE]: the package's DDS profiles for the processes started
+# from here on; with PROFILE, that file instead of the package's for MIDDLEWARE.
+# shellcheck disable=SC2120  # without arguments: the package's profiles only
+use_dds_profiles() {
+  export CYCLONEDDS_URI="file://${SHARE}/config/cyclonedds.xml"
+  export FASTRTPS_DEFAULT_PROFILES_FILE="${SHARE}/config/fastdds.xml"
+  if [ -n "${2:-}" ]; then
+    case "$1" in
+      rmw_cyclonedds_cpp) export CYCLONEDDS_URI="file://$2" ;;
+      *) export FASTRTPS_DEFAULT_PROFILES_FILE="$2" ;;
+    esac
+  fi
+}
+
+# load_component [--as WHAT] CONTAINER PLUGIN [ARGS...]: loads one of the package's components
+# into a running container, trying again while the container's services are still being
+# discovered. When it never loads: "could not load WHAT: <ros2's answer>", where WHAT is
+# "PLUGIN into CONTAINER" unless given.
+load_component() {
+  local what=""
+  if [ "$1" = --as ]; then
+    what="$2"
+    shift 2
+  fi
+  local container="$1" plugin="$2"
+  shift 2
+  local output
+  for _ in 1 2 3 4 5; do
+    if output="$(ros2 component load "${container}" tavrinox_camera_convertor "${plugin}" "$@" \
+      2>&1)"; then
+      return 0
+    fi
+    sleep 2
+  done
+  echo "could not load ${what:-${plugin} into ${container}}: ${output}" >&2
+  return 1
+}
+
+# wait_for_file FILE SECONDS [WHAT]: waits until FILE has contents; after SECONDS without, says
+# "no WHAT after SECONDS s" (WHAT is FILE unless given) and fails.
+wait_for_file() {
+  local file="$1" limit="$2" what="${3:-$1}"
+  for _ in $(seq 1 $((limit * 5))); do
+    [ -s "${file}" ] && return 0
+    sleep 0.2
+  done
+  echo "no ${what} after ${limit} s" >&2
+  return 1
 }
 
 # stop_all: ends every process whose pid is in the array PIDS and empties it. Each gets a few
@@ -172,5 +253,6 @@ use_installed_package() {
   source "${ROS_WORKSPACE}/install/setup.bash"
   set -u
   PREFIX="$(ros2 pkg prefix tavrinox_camera_convertor)"
+  # shellcheck disable=SC2034  # for the script that sources this file
   SHARE="${PREFIX}/share/tavrinox_camera_convertor"
 }

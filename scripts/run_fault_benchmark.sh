@@ -37,9 +37,7 @@ while [ $# -gt 0 ]; do
     *) echo "unknown option $1 (see the usage at the top of $0)" >&2; exit 2 ;;
   esac
 done
-[[ "${SIZE}" =~ ^([0-9]+)x([0-9]+)$ ]] || { echo "--size must be WxH, e.g. 640x480" >&2; exit 2; }
-WIDTH="${BASH_REMATCH[1]}"
-HEIGHT="${BASH_REMATCH[2]}"
+parse_size "${SIZE}" 640x480
 
 use_installed_package "${BUILD}"
 
@@ -51,51 +49,19 @@ mkdir -p "${RESULTS}"
 # Loopback only; the node's log lines as they are written, with their times, without colour.
 export ROS_LOCALHOST_ONLY=1 RCUTILS_LOGGING_BUFFERED_STREAM=0 RCUTILS_COLORIZED_OUTPUT=0
 # Every process that exchanges the outputs uses the package's profile.
-export CYCLONEDDS_URI="file://${SHARE}/config/cyclonedds.xml"
-export FASTRTPS_DEFAULT_PROFILES_FILE="${SHARE}/config/fastdds.xml"
+use_dds_profiles
 
 step "Kernel socket buffers"
-WANTED_RMEM=67108864
-if [ "$(cat /proc/sys/net/core/rmem_max)" -lt "${WANTED_RMEM}" ]; then
-  if as_root sysctl -w net.core.rmem_max="${WANTED_RMEM}" net.core.wmem_max=16777216 \
-    >/dev/null 2>&1; then
-    echo "raised net.core.rmem_max to ${WANTED_RMEM} for the profile's receive buffers"
-  else
-    echo "net.core.rmem_max stays at $(cat /proc/sys/net/core/rmem_max): the buffers are capped"
-  fi
-fi
-
-# The allocator settings doc/large_messages.md gives for consumers of large messages.
-CONSUMER_MALLOC="glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=1073741824"
-CONSUMER_MALLOC+=":glibc.malloc.arena_max=1"
+raise_receive_buffers "the buffers"
 
 PIDS=()
 # stop_all (common.sh) ends them.
 trap 'stop_all' EXIT
 
-# load_benchmark ARGS...: loads the benchmark into the running container, trying again while the
-# container's services are still being discovered.
+# load_benchmark ARGS...: loads the benchmark into the running container.
 load_benchmark() {
-  local output
-  for _ in 1 2 3 4 5; do
-    if output="$(ros2 component load /ComponentManager tavrinox_camera_convertor \
-      tavrinox_camera_convertor::FaultBenchmark "$@" 2>&1)"; then
-      return 0
-    fi
-    sleep 2
-  done
-  echo "could not load the fault benchmark: ${output}" >&2
-  return 1
-}
-
-wait_for_report() {
-  local report="$1" limit="$2"
-  for _ in $(seq 1 "${limit}"); do
-    [ -s "${report}" ] && return 0
-    sleep 1
-  done
-  echo "no report after ${limit} s" >&2
-  return 1
+  load_component --as "the fault benchmark" /ComponentManager \
+    tavrinox_camera_convertor::FaultBenchmark "$@"
 }
 
 # run_case MIDDLEWARE LABEL SECONDS NODE_BOUND [BENCHMARK PARAMETERS...]: one run against a fresh
@@ -110,13 +76,14 @@ run_case() {
   export RMW_IMPLEMENTATION="${middleware}" ROS_DOMAIN_ID=$((1 + RANDOM % 200))
   "${NODE}" --ros-args -p max_set_interval:="${bound}" > "${log}" 2>&1 &
   PIDS+=($!)
+  # The allocator settings of consumers of large messages (common.sh).
   GLIBC_TUNABLES="${CONSUMER_MALLOC}" "${CONTAINER}" > "${dir}/${label}.bench.log" 2>&1 &
   PIDS+=($!)
   sleep 2
   load_benchmark -p label:="${label}" -p report:="${report}" -p node_log:="${log}" \
     -p width:="${WIDTH}" -p height:="${HEIGHT}" -p rate_hz:="${RATE}.0" -p seed:="${SEED}" \
     -p max_set_interval:="${bound}.0" "$@"
-  wait_for_report "${report}" $((seconds + 120))
+  wait_for_file "${report}" $((seconds + 120)) report
   stop_all
   cat "${report}"
 }

@@ -42,6 +42,18 @@
 # wmem_max. Reports go to build/remote_benchmark/<middleware>_<rate>hz_<remote>.*, a summary
 # table to build/remote_benchmark/summary.md.
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+# The benchmark's parts, each in a file of its own.
+PARTS="$(dirname "${BASH_SOURCE[0]}")/remote_benchmark"
+# shellcheck source=remote_benchmark/emulated_link.sh
+source "${PARTS}/emulated_link.sh"
+# shellcheck source=remote_benchmark/shm_leftovers.sh
+source "${PARTS}/shm_leftovers.sh"
+# shellcheck source=remote_benchmark/quiet_machine.sh
+source "${PARTS}/quiet_machine.sh"
+# shellcheck source=remote_benchmark/diagnose.sh
+source "${PARTS}/diagnose.sh"
+# shellcheck source=remote_benchmark/summary.sh
+source "${PARTS}/summary.sh"
 
 MIDDLEWARES="rmw_cyclonedds_cpp rmw_fastrtps_cpp"
 RATES="10 30"
@@ -57,7 +69,6 @@ NODE_ARGS=""
 NODE_ENV=""
 DEPTH_PNG_LEVEL=1
 QUIET_WAIT=600
-MACHINE_BUSY=0
 DIAGNOSE=0
 BUILD=1
 while [ $# -gt 0 ]; do
@@ -82,9 +93,7 @@ while [ $# -gt 0 ]; do
     *) echo "unknown option $1 (see the usage at the top of $0, or --help)" >&2; exit 2 ;;
   esac
 done
-[[ "${SIZE}" =~ ^([0-9]+)x([0-9]+)$ ]] || { echo "--size must be WxH, e.g. 1280x720" >&2; exit 2; }
-WIDTH="${BASH_REMATCH[1]}"
-HEIGHT="${BASH_REMATCH[2]}"
+parse_size "${SIZE}" 1280x720
 [[ "${LINK_RATE}" =~ ^([0-9]+)(kbit|mbit|gbit)$ ]] ||
   { echo "--link-rate must be a number with kbit, mbit or gbit, e.g. 1gbit" >&2; exit 2; }
 case "${BASH_REMATCH[2]}" in
@@ -150,202 +159,16 @@ echo "host: net.core.rmem_max=$(sysctl -n net.core.rmem_max)" \
   "net.core.wmem_max=$(sysctl -n net.core.wmem_max)"
 
 PIDS=()
-LINK_UP=0
-SHM_BEFORE=""
 
 # stop_all (common.sh) ends them.
-
-# Shared memory files of Fast DDS that this run created and that no process uses any more. Those
-# of other processes on the machine, and those that were there before, are left alone.
-remove_shm_leftovers() {
-  local file name in_use
-  for file in /dev/shm/fastrtps_*; do
-    [ -e "${file}" ] || continue
-    name="$(basename "${file}")"
-    grep -qxF "${name}" <<< "${SHM_BEFORE}" && continue
-    in_use=0
-    if grep -qsF "${file}" /proc/[0-9]*/maps 2>/dev/null; then
-      in_use=1
-    elif [ -n "$(find /proc/[0-9]*/fd -maxdepth 1 -lname "${file}" -print -quit 2>/dev/null)" ]
-    then
-      in_use=1
-    fi
-    [ "${in_use}" -eq 1 ] || rm -f "${file}"
-  done
-}
-
 teardown() {
   stop_all
-  if [ "${LINK_UP}" -eq 1 ]; then
-    local ns pid
-    for ns in "${ROBOT_NS}" "${REMOTE_NS}"; do
-      # Nothing else runs in them; anything left was started by this run.
-      for pid in $(ip netns pids "${ns}" 2>/dev/null); do
-        kill -KILL "${pid}" 2>/dev/null || true
-      done
-      # Removing a namespace takes its end of the veth pair, and with it the pair and qdiscs.
-      ip netns del "${ns}" 2>/dev/null || true
-    done
-    LINK_UP=0
-  fi
+  remove_link
   remove_shm_leftovers
 }
 trap 'teardown' EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
-
-setup_link() {
-  local ns
-  for ns in "${ROBOT_NS}" "${REMOTE_NS}"; do
-    if ip netns list | grep -qw "^${ns}"; then
-      if [ -n "$(ip netns pids "${ns}")" ]; then
-        echo "namespace ${ns} is in use (another run?):" \
-          "processes $(ip netns pids "${ns}" | xargs)" >&2
-        exit 1
-      fi
-      ip netns del "${ns}"
-    fi
-  done
-  ip netns add "${ROBOT_NS}"
-  LINK_UP=1
-  ip netns add "${REMOTE_NS}"
-  ip link add name "${ROBOT_IF}" netns "${ROBOT_NS}" type veth \
-    peer name "${REMOTE_IF}" netns "${REMOTE_NS}"
-  local side
-  for side in "${ROBOT_NS} ${ROBOT_IF} ${ROBOT_IP}" "${REMOTE_NS} ${REMOTE_IF} ${REMOTE_IP}"; do
-    local interface address
-    read -r ns interface address <<< "${side}"
-    ip -n "${ns}" link set lo up
-    ip -n "${ns}" link set "${interface}" mtu 1500 up
-    ip -n "${ns}" addr add "${address}/24" dev "${interface}"
-    # DDS discovery multicasts; without a default route a multicast send has nowhere to go.
-    ip -n "${ns}" route add 224.0.0.0/4 dev "${interface}"
-    tc -n "${ns}" qdisc add dev "${interface}" root tbf rate "${LINK_RATE}" \
-      burst "${BURST_BYTES}" limit "${QUEUE_BYTES}"
-    ip netns exec "${ns}" sysctl -q -w net.core.rmem_max="${WANTED_RMEM}" \
-      net.core.wmem_max="${WANTED_WMEM}" 2>/dev/null || true
-  done
-  echo "link ${ROBOT_NS}/${ROBOT_IF} ${ROBOT_IP} <-> ${REMOTE_NS}/${REMOTE_IF} ${REMOTE_IP}:" \
-    "mtu 1500, tbf ${LINK_RATE} burst ${BURST_BYTES} B, queue ${QUEUE_BYTES} B each way;" \
-    "in the namespaces net.core.rmem_max=$(ip netns exec "${ROBOT_NS}" sysctl -n \
-      net.core.rmem_max) wmem_max=$(ip netns exec "${ROBOT_NS}" sysctl -n net.core.wmem_max)"
-}
-
-# tc_counts NS IF: "sent_bytes sent_packets dropped" of the interface's qdisc so far.
-tc_counts() {
-  tc -n "$1" -s qdisc show dev "$2" |
-    sed -n 's/.*Sent \([0-9]*\) bytes \([0-9]*\) pkt (dropped \([0-9]*\),.*/\1 \2 \3/p' | head -n 1
-}
-
-# The UDP and IP counters of a namespace that tell losses apart (socket buffers, reassembly,
-# fragmentation), absolute, one "name value" a line, sorted for join.
-udp_counters() {
-  ip netns exec "$1" nstat -asz 2>/dev/null |
-    grep -E -e '^(Udp(In|Out)Datagrams|Udp(Rcvbuf|Sndbuf|In)Errors|IpReasm|IpFrag)' \
-      -e '^(Ip(Out|In)Discards|IpExt(In|Out)McastOctets)' | awk '{print $1, $2}' | sort
-}
-
-profile_environment() {
-  unset CYCLONEDDS_URI FASTRTPS_DEFAULT_PROFILES_FILE
-  if [ "${PROFILES}" = on ]; then
-    export CYCLONEDDS_URI="file://${SHARE}/config/cyclonedds.xml"
-    export FASTRTPS_DEFAULT_PROFILES_FILE="${SHARE}/config/fastdds.xml"
-    if [ -n "${PROFILE}" ]; then
-      case "${MIDDLEWARE}" in
-        rmw_cyclonedds_cpp) export CYCLONEDDS_URI="file://${PROFILE}" ;;
-        *) export FASTRTPS_DEFAULT_PROFILES_FILE="${PROFILE}" ;;
-      esac
-    fi
-  fi
-}
-
-# cpu_busy_percent: how busy all processors were over the next two seconds.
-cpu_busy_percent() {
-  local a b
-  a="$(head -n 1 /proc/stat)"
-  sleep 2
-  b="$(head -n 1 /proc/stat)"
-  awk -v a="${a}" -v b="${b}" 'BEGIN {
-    split(a, x); split(b, y); total = 0; idle = 0
-    for (k = 2; k <= 9; ++k) total += y[k] - x[k]
-    idle = (y[5] - x[5]) + (y[6] - x[6])
-    printf "%.0f", (total > 0 ? 100 * (total - idle) / total : 0) }'
-}
-
-# Other work on this machine (a build, say) takes the processors the node needs and shows in the
-# figures as a slow link would: wait for it to end, up to QUIET_WAIT seconds, and say so.
-wait_for_quiet_machine() {
-  local busy waited=0
-  busy="$(cpu_busy_percent)"
-  while [ "${busy}" -gt 15 ] && [ "${waited}" -lt "${QUIET_WAIT}" ]; do
-    [ "${waited}" -eq 0 ] && echo "machine ${busy}% busy before the run: waiting for quiet" \
-      "(up to ${QUIET_WAIT} s): $(ps -eo pcpu,comm --sort=-pcpu --no-headers | head -n 3 | xargs)"
-    sleep 8
-    waited=$((waited + 10))
-    busy="$(cpu_busy_percent)"
-  done
-  MACHINE_BUSY="${busy}"
-  echo "machine ${busy}% busy before the run"
-}
-
-wait_for_file() {
-  local file="$1" limit="$2"
-  for _ in $(seq 1 $((limit * 5))); do
-    [ -s "${file}" ] && return 0
-    sleep 0.2
-  done
-  echo "no ${file} after ${limit} s" >&2
-  return 1
-}
-
-# diagnose LABEL NODE_PID: what the sockets, the UDP counters and the node's threads look like
-# in the second window, and where the node spends its time.
-diagnose() {
-  local label="$1" node="$2" out="${RESULTS}/$1.diagnose.txt"
-  {
-    echo "== sockets of ${ROBOT_NS} (ss -uamn)"
-    ip netns exec "${ROBOT_NS}" ss -uamnp
-    echo "== sockets of ${REMOTE_NS} (ss -uamn)"
-    ip netns exec "${REMOTE_NS}" ss -uamnp
-    echo "== qdiscs"
-    tc -n "${ROBOT_NS}" -s qdisc show dev "${ROBOT_IF}"
-    tc -n "${REMOTE_NS}" -s qdisc show dev "${REMOTE_IF}"
-    echo "== the node's threads over 2 s: state and kernel wait channel of 40 samples, CPU ms"
-    declare -A before
-    local task tid
-    for task in /proc/"${node}"/task/*; do
-      before[${task##*/}]="$(awk '{print $14 + $15}' "${task}/stat" 2>/dev/null)"
-    done
-    for _ in $(seq 1 40); do
-      for task in /proc/"${node}"/task/*; do
-        echo "tid ${task##*/} $(cat "${task}/comm" 2>/dev/null)" \
-          "$(awk '{print $3}' "${task}/stat" 2>/dev/null) $(cat "${task}/wchan" 2>/dev/null)"
-      done
-      sleep 0.05
-    done | sort | uniq -c | sort -rn | head -n 60
-    local ticks
-    ticks="$(getconf CLK_TCK)"
-    for task in /proc/"${node}"/task/*; do
-      tid="${task##*/}"
-      awk -v tid="${tid}" -v was="${before[${tid}]:-0}" -v ticks="${ticks}" \
-        '{printf "tid %s cpu_ms %.0f\n", tid, ($14 + $15 - was) * 1000 / ticks}' "${task}/stat"
-    done | sort -k4 -rn | head -n 12
-  } > "${out}" 2>&1
-  if command -v gdb >/dev/null; then
-    # Where each thread of the node is, five times half a second apart (each stops it briefly).
-    for _ in 1 2 3 4 5; do
-      gdb -p "${node}" -batch -ex "thread apply all bt 16" 2>/dev/null | grep -E '^(Thread|#)'
-      echo "--"
-      sleep 0.5
-    done > "${RESULTS}/${label}.stacks.txt" 2>&1 || true
-  fi
-  if command -v perf >/dev/null; then
-    perf record -q -g -p "${node}" -o "${RESULTS}/${label}.perf.data" -- sleep 8 \
-      > /dev/null 2>&1 || true
-    perf report -q --stdio --no-children --sort comm,dso,symbol -i "${RESULTS}/${label}.perf.data" \
-      2>/dev/null | grep -E '^ +[0-9]' | head -n 40 > "${RESULTS}/${label}.perf.txt" || true
-  fi
-}
 
 # run_one REMOTE: one run at ${RATE} Hz over ${MIDDLEWARE}; its files are ${RESULTS}/LABEL.*.
 run_one() {
@@ -355,11 +178,11 @@ run_one() {
   rm -f "${base}".*
   wait_for_quiet_machine
   setup_link
-  SHM_BEFORE="$(find /dev/shm -maxdepth 1 -name 'fastrtps_*' -printf '%f\n' 2>/dev/null || true)"
+  note_shm_files
   export ROS_DOMAIN_ID=$((1 + RANDOM % 200)) RMW_IMPLEMENTATION="${MIDDLEWARE}" ROS_LOCALHOST_ONLY=0
-  profile_environment
-  local consumer_malloc="glibc.malloc.mmap_threshold=33554432"
-  consumer_malloc+=":glibc.malloc.trim_threshold=1073741824:glibc.malloc.arena_max=1"
+  # The package's DDS profiles for every process on both sides, unless --profiles off.
+  unset CYCLONEDDS_URI FASTRTPS_DEFAULT_PROFILES_FILE
+  [ "${PROFILES}" = off ] || use_dds_profiles "${MIDDLEWARE}" "${PROFILE}"
 
   # shellcheck disable=SC2086
   ip netns exec "${ROBOT_NS}" env -u GLIBC_TUNABLES ${NODE_ENV} \
@@ -368,7 +191,7 @@ run_one() {
   PIDS+=($!)
   local node=$!
   local windows_s=$((WARM_UP + 2 * SECONDS_PER_WINDOW + SETTLE))
-  ip netns exec "${ROBOT_NS}" env GLIBC_TUNABLES="${consumer_malloc}" \
+  ip netns exec "${ROBOT_NS}" env GLIBC_TUNABLES="${CONSUMER_MALLOC}" \
     "${TOOLS}/tavrinox_stream_benchmark_node" --ros-args \
     -p role:=bench -p label:="${label}" -p watch:="node:${node}" -p report:="${base}.txt" \
     -p width:="${WIDTH}" -p height:="${HEIGHT}" -p rate_hz:="${RATE}.0" \
@@ -379,11 +202,7 @@ run_one() {
   PIDS+=($!)
 
   wait_for_file "${base}.join" $((windows_s + 60))
-  local tc_join_out tc_join_back
-  tc_join_out="$(tc_counts "${ROBOT_NS}" "${ROBOT_IF}")"
-  tc_join_back="$(tc_counts "${REMOTE_NS}" "${REMOTE_IF}")"
-  udp_counters "${ROBOT_NS}" > "${base}.udp_robot_join.txt"
-  udp_counters "${REMOTE_NS}" > "${base}.udp_remote_join.txt"
+  note_link_counters "${base}" join
   if [ "${remote}" != none ]; then
     # A host of its own has a /dev/shm of its own: Fast DDS must not find the robot's segments.
     # Its processors are its own too; here they are the robot's, so it yields them, and decodes
@@ -391,7 +210,7 @@ run_one() {
     local defer=false
     [ "${remote}" != raw_reliable ] && [ "${remote}" != raw_best_effort ] && defer=true
     # shellcheck disable=SC2016
-    ip netns exec "${REMOTE_NS}" env GLIBC_TUNABLES="${consumer_malloc}" nice -n 19 \
+    ip netns exec "${REMOTE_NS}" env GLIBC_TUNABLES="${CONSUMER_MALLOC}" nice -n 19 \
       unshare --mount --propagation private sh -c \
       'mount -t tmpfs -o mode=1777,size=2g tvx_remote_shm /dev/shm && exec "$0" "$@"' \
       "${TOOLS}/tavrinox_remote_consumer_node" --ros-args -p mode:="${remote}" \
@@ -406,11 +225,7 @@ run_one() {
   fi
 
   wait_for_file "${base}.txt" $((windows_s + 90))
-  local tc_end_out tc_end_back
-  tc_end_out="$(tc_counts "${ROBOT_NS}" "${ROBOT_IF}")"
-  tc_end_back="$(tc_counts "${REMOTE_NS}" "${REMOTE_IF}")"
-  udp_counters "${ROBOT_NS}" > "${base}.udp_robot_end.txt"
-  udp_counters "${REMOTE_NS}" > "${base}.udp_remote_end.txt"
+  note_link_counters "${base}" end
   if [ "${remote}" != none ]; then
     touch "${base}.stop"
     wait_for_file "${base}.remote.txt" 600 || true
@@ -422,22 +237,7 @@ run_one() {
     echo "machine_busy_before_run=${MACHINE_BUSY}% source=${SOURCE_VERSION}" \
       "node_built=$(date -r "${TOOLS}/camera_convertor_node" '+%F %T')" \
       "component_built=$(date -r "${PREFIX}/lib/libcamera_convertor_component.so" '+%F %T')"
-    read -r sent_a packets_a dropped_a <<< "${tc_join_out}"
-    read -r sent_b packets_b dropped_b <<< "${tc_end_out}"
-    echo "qdisc robot_to_remote before_join sent_bytes=${sent_a} packets=${packets_a}" \
-      "dropped=${dropped_a} after_join sent_bytes=$((sent_b - sent_a))" \
-      "packets=$((packets_b - packets_a)) dropped=$((dropped_b - dropped_a))"
-    read -r sent_a packets_a dropped_a <<< "${tc_join_back}"
-    read -r sent_b packets_b dropped_b <<< "${tc_end_back}"
-    echo "qdisc remote_to_robot before_join sent_bytes=${sent_a} packets=${packets_a}" \
-      "dropped=${dropped_a} after_join sent_bytes=$((sent_b - sent_a))" \
-      "packets=$((packets_b - packets_a)) dropped=$((dropped_b - dropped_a))"
-    local side
-    for side in robot remote; do
-      # UDP and IP counters that moved after the join (receive buffer errors, reassembly).
-      join "${base}.udp_${side}_join.txt" "${base}.udp_${side}_end.txt" |
-        awk -v side="${side}" '{printf "udp_%s after_join %s=%.0f\n", side, $1, $3 - $2}'
-    done
+    link_counts_after_join "${base}"
     if [ -s "${base}.remote.csv" ]; then
       local first end outputs
       first="$(sed -n 's/^window=second first_set=\([0-9]*\) .*/\1/p' "${base}.txt")"
@@ -452,55 +252,6 @@ run_one() {
   cat "${base}.txt" "${base}.link.txt"
 }
 
-# first_match FILE SED-EXPRESSION: what the expression prints for the first line it matches.
-first_match() {
-  sed -n "$2" "$1" 2>/dev/null | head -n 1
-}
-
-# summary_row FILE-BASE: one table row of a run's reports.
-summary_row() {
-  local base="$1" label
-  label="$(basename "${base}")"
-  [[ "${label}" =~ ^(.*)_([0-9]+)hz_(.*)$ ]] || return 0
-  local middleware="${BASH_REMATCH[1]}" rate="${BASH_REMATCH[2]}" remote="${BASH_REMATCH[3]}"
-  local report="${base}.txt" link="${base}.link.txt"
-  [ -f "${report}" ] || return 0
-  local -A local_figures
-  local window
-  for window in first second; do
-    local_figures[whole_${window}]="$(first_match "${report}" \
-      "s/^window=${window} whole_sets=[0-9]* of [0-9]* (\(.*\)).*/\1/p")"
-    local_figures[p50_${window}]="$(first_match "${report}" \
-      "s/^window=${window} output=converted_cloud .* p50_ms=\([^ ]*\).*/\1/p")"
-    local_figures[stamp_${window}]="$(first_match "${report}" \
-      "s/^window=${window} output=converted_cloud .*stamp_p50_ms=\([^ ]*\).*/\1/p")"
-    local_figures[cpu_${window}]="$(first_match "${report}" \
-      "s/^window=${window} process=node .*cpu_ms_per_set=\([^ ]*\).*/\1/p")"
-  done
-  local remote_whole="-" remote_latency="-" decoded="-" of_raw="-" drops link_mb
-  if grep -q '^remote_whole_sets=' "${link}" 2>/dev/null; then
-    remote_whole="$(first_match "${link}" \
-      's/^remote_whole_sets=\([0-9]*\) of \([0-9]*\) (\(.*\))/\3 (\1 of \2)/p')"
-    remote_latency="$(first_match "${link}" \
-      's/^remote_output=converted_cloud .*p50_ms=\([^ ]*\) .*p99_ms=\([^ ]*\) max.*/\1 \/ \2/p')"
-    decoded="$(first_match "${link}" \
-      's/^remote_decoded clouds_identical=\([0-9]*\) clouds_differing=\([0-9]*\).*/\1 \/ \2/p')"
-    of_raw="$(sed -n 's/^remote_output=[a-z0-9]*_cloud .*of_raw=\([^ ]*\).*/\1/p' "${link}" |
-      sort -g | tail -n 1)"
-  fi
-  drops="$(first_match "${link}" \
-    's/^qdisc robot_to_remote .*after_join .*dropped=\([0-9]*\)$/\1/p')"
-  link_mb="$(first_match "${report}" \
-    's/^window=second link=[^ ]* tx_bytes_per_set=\([0-9]*\) .*/\1/p' |
-    awk '{printf "%.2f", $1 / 1e6}')"
-  echo "| ${middleware} | ${rate} Hz | ${remote} |" \
-    "${local_figures[whole_first]} → ${local_figures[whole_second]} |" \
-    "${local_figures[p50_first]} → ${local_figures[p50_second]} |" \
-    "${local_figures[stamp_first]} → ${local_figures[stamp_second]} |" \
-    "${local_figures[cpu_first]} → ${local_figures[cpu_second]} |" \
-    "${remote_whole} | ${remote_latency} | ${link_mb} | ${drops:--} | ${of_raw} | ${decoded} |"
-}
-
 for MIDDLEWARE in ${MIDDLEWARES}; do
   for RATE in ${RATES}; do
     for remote in ${REMOTES}; do
@@ -511,18 +262,4 @@ for MIDDLEWARE in ${MIDDLEWARES}; do
 done
 
 step "Summary (${RESULTS}/summary.md)"
-{
-  echo "| middleware | rate | remote | local whole sets (alone → with remote)" \
-    "| local converted p50 from publication, ms | local converted p50 from stamp, ms" \
-    "| node CPU per set, ms | remote whole sets | remote converted p50 / p99 from stamp, ms" \
-    "| link MB per set | qdisc drops to remote | remote cloud bytes of raw (largest)" \
-    "| decoded clouds identical / differing |"
-  echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|"
-  for MIDDLEWARE in ${MIDDLEWARES}; do
-    for RATE in ${RATES}; do
-      for remote in ${REMOTES}; do
-        summary_row "${RESULTS}/${MIDDLEWARE#rmw_}_${RATE}hz_${remote}"
-      done
-    done
-  done
-} | tee "${RESULTS}/summary.md"
+summary_table | tee "${RESULTS}/summary.md"

@@ -45,9 +45,7 @@ while [ $# -gt 0 ]; do
     *) echo "unknown option $1 (see the usage at the top of $0)" >&2; exit 2 ;;
   esac
 done
-[[ "${SIZE}" =~ ^([0-9]+)x([0-9]+)$ ]] || { echo "--size must be WxH, e.g. 1280x720" >&2; exit 2; }
-WIDTH="${BASH_REMATCH[1]}"
-HEIGHT="${BASH_REMATCH[2]}"
+parse_size "${SIZE}" 1280x720
 
 use_installed_package
 
@@ -60,56 +58,22 @@ mkdir -p "${RESULTS}"
 export ROS_LOCALHOST_ONLY=1 RMW_IMPLEMENTATION="${MIDDLEWARE}"
 
 step "Kernel socket buffers"
-WANTED_RMEM=67108864
-if [ "$(cat /proc/sys/net/core/rmem_max)" -lt "${WANTED_RMEM}" ]; then
-  if as_root sysctl -w net.core.rmem_max="${WANTED_RMEM}" net.core.wmem_max=16777216 >/dev/null 2>&1; then
-    echo "raised net.core.rmem_max to ${WANTED_RMEM} for the profile's receive buffers"
-  else
-    echo "net.core.rmem_max stays at $(cat /proc/sys/net/core/rmem_max): the profile's buffers are capped"
-  fi
-fi
+raise_receive_buffers "the profile's buffers"
 echo "net.core.rmem_max=$(cat /proc/sys/net/core/rmem_max) net.core.wmem_max=$(cat /proc/sys/net/core/wmem_max)"
 
 PIDS=()
 # stop_all (common.sh) ends them.
 trap 'stop_all' EXIT
 
-# The allocator settings doc/large_messages.md gives for consumers of large messages (the node's own
-# process applies them itself); the "defaults" set-up runs a consumer without them.
-CONSUMER_MALLOC="glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=1073741824:glibc.malloc.arena_max=1"
-
+# profile_environment SETUP: the consumers' allocator settings (CONSUMER_MALLOC), which the
+# "defaults" set-up runs without, and the DDS profiles, which "defaults" and "idle" run without.
 profile_environment() {
   unset GLIBC_TUNABLES
   [ "$1" = defaults ] || export GLIBC_TUNABLES="${CONSUMER_MALLOC}"
   case "$1" in
     defaults|idle) unset CYCLONEDDS_URI FASTRTPS_DEFAULT_PROFILES_FILE ;;
-    *)
-      export CYCLONEDDS_URI="file://${SHARE}/config/cyclonedds.xml"
-      export FASTRTPS_DEFAULT_PROFILES_FILE="${SHARE}/config/fastdds.xml"
-      if [ -n "${PROFILE}" ]; then
-        case "${MIDDLEWARE}" in
-          rmw_cyclonedds_cpp) export CYCLONEDDS_URI="file://${PROFILE}" ;;
-          *) export FASTRTPS_DEFAULT_PROFILES_FILE="${PROFILE}" ;;
-        esac
-      fi
-      ;;
+    *) use_dds_profiles "${MIDDLEWARE}" "${PROFILE}" ;;
   esac
-}
-
-# load_component CONTAINER PLUGIN [ARGS...]: loads a component, trying again while the container's
-# services are still being discovered.
-load_component() {
-  local container="$1" plugin="$2"
-  shift 2
-  local attempt output
-  for attempt in 1 2 3 4 5; do
-    if output="$(ros2 component load "${container}" tavrinox_camera_convertor "${plugin}" "$@" 2>&1)"; then
-      return 0
-    fi
-    sleep 2
-  done
-  echo "could not load ${plugin} into ${container}: ${output}" >&2
-  return 1
 }
 
 # load_benchmark ROLE LABEL WATCH REPORT [INTRA]: loads the benchmark into the running container.
@@ -122,19 +86,10 @@ load_benchmark() {
     -e use_intra_process_comms:="${intra}"
 }
 
-wait_for_report() {
-  local report="$1" limit=$((SECONDS_PER_RUN + WARM_UP + 90))
-  for _ in $(seq 1 "${limit}"); do
-    [ -s "${report}" ] && return 0
-    sleep 1
-  done
-  echo "no report after ${limit} s" >&2
-  return 1
-}
-
 # run_setup SETUP: one run at ${RATE} Hz; its report ends up in ${RESULTS}/SETUP_RATE.txt.
 run_setup() {
-  local setup="$1" label="${setup}_${RATE}hz${SUFFIX}"
+  local setup="$1"
+  local label="${setup}_${RATE}hz${SUFFIX}"
   local report="${RESULTS}/${label}.txt" log="${RESULTS}/${label}.log"
   rm -f "${report}"
   export ROS_DOMAIN_ID=$((1 + RANDOM % 200))
@@ -175,7 +130,7 @@ run_setup() {
       ;;
     *) echo "unknown set-up ${setup}" >&2; return 2 ;;
   esac
-  wait_for_report "${report}"
+  wait_for_file "${report}" $((SECONDS_PER_RUN + WARM_UP + 90)) report
   stop_all
   cat "${report}"
 }
