@@ -16,6 +16,7 @@
 #include "tavrinox_camera_convertor/codec/cloud_decoder.hpp"
 #include "tavrinox_camera_convertor/codec/cloud_encoder.hpp"
 #include "tavrinox_camera_convertor/codec/depth_source_copy.hpp"
+#include "tavrinox_camera_convertor/geometry/instruction_set.hpp"
 #include "tavrinox_camera_convertor/pipeline/color_conversion.hpp"
 #include "tavrinox_camera_convertor/pipeline/frame_pipeline.hpp"
 #include "tavrinox_camera_convertor/pipeline/frame_products.hpp"
@@ -23,6 +24,20 @@
 
 namespace tavrinox_camera_convertor::test
 {
+
+/// @brief The instruction sets this machine runs, scalar first: a round trip must hold in each.
+inline std::vector<InstructionSet> supported_instruction_sets()
+{
+  std::vector<InstructionSet> sets;
+  for (const InstructionSet set :
+    {InstructionSet::scalar, InstructionSet::sse2, InstructionSet::avx2})
+  {
+    if (is_supported(set)) {
+      sets.push_back(set);
+    }
+  }
+  return sets;
+}
 
 /// A tilted plane with +-3 mm noise and about a quarter of its pixels missing, and in its first
 /// row the extremes whose differences wrap around 16 bits.
