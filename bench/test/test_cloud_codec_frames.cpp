@@ -42,19 +42,6 @@ CameraConfig scaled_config(std::uint32_t width, std::uint32_t height)
   return config;
 }
 
-std::vector<InstructionSet> supported_sets()
-{
-  std::vector<InstructionSet> sets;
-  for (const InstructionSet set :
-    {InstructionSet::scalar, InstructionSet::sse2, InstructionSet::avx2})
-  {
-    if (is_supported(set)) {
-      sets.push_back(set);
-    }
-  }
-  return sets;
-}
-
 TEST(CloudCodecFrames, SampleSceneCloudsComeBackBitForBitInEveryInstructionSet)
 {
   const CameraConfig config = package_config();
@@ -65,7 +52,7 @@ TEST(CloudCodecFrames, SampleSceneCloudsComeBackBitForBitInEveryInstructionSet)
     cloud_of(kept.products, OutputKind::converted_cloud).cloud.width,
     cloud_of(kept.products, OutputKind::cam1_cloud).cloud.width);
   CloudEncoder encoder;
-  for (const InstructionSet set : supported_sets()) {
+  for (const InstructionSet set : test::supported_instruction_sets()) {
     CloudDecoder decoder(CloudDecoderLimits(), set);
     test::expect_clouds_round_trip(kept, encoder, decoder, "sample scene in " + to_string(set));
   }
