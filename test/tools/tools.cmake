@@ -12,7 +12,8 @@ set(TAVRINOX_TOOL_TESTS
   test_runner_failure
   test_cloud_view
   test_view_grid
-  test_offline_runner
+  test_offline_runner_outputs
+  test_offline_runner_bad_input
   test_runner_far_values
 )
 foreach(name IN LISTS TAVRINOX_TOOL_TESTS)
@@ -24,11 +25,13 @@ foreach(name IN LISTS TAVRINOX_TOOL_TESTS)
 endforeach()
 
 # The sample scene is made for the package's own configuration.
-foreach(name IN ITEMS test_sample_scene test_offline_runner test_runner_far_values)
+foreach(name IN ITEMS test_sample_scene test_offline_runner_outputs test_offline_runner_bad_input
+    test_runner_far_values)
   target_compile_definitions(${name} PRIVATE
     TAVRINOX_DEFAULT_CONFIG_PATH="${PROJECT_SOURCE_DIR}/config/camera_config.yaml")
 endforeach()
-foreach(name IN ITEMS test_offline_runner test_runner_far_values test_default_config)
+foreach(name IN ITEMS test_offline_runner_outputs test_offline_runner_bad_input
+    test_runner_far_values test_default_config)
   target_compile_definitions(${name} PRIVATE
     TAVRINOX_OFFLINE_RUNNER_PATH="$<TARGET_FILE:tavrinox_offline_runner>")
   add_dependencies(${name} tavrinox_offline_runner)
