@@ -32,6 +32,12 @@ void DepthSourceCopy::assign(const CloudSource & source)
             "DepthSourceCopy::assign: the source has no depth image (its cloud was not made "
             "this frame)");
   }
+  if (source.distortion.bends()) {
+    // The payload describes a pinhole camera; such a cloud travels as its points instead.
+    throw std::invalid_argument(
+            "DepthSourceCopy::assign: the source's lens bends the rays, which a depth payload "
+            "cannot describe");
+  }
   assign(*source.depth, source.intrinsics, source.extrinsic);
 }
 

@@ -73,7 +73,7 @@ detail::RowPoints ArmCloudWriter::row_points(std::uint32_t width)
 void ArmCloudWriter::write(
   const DepthPixels & depth, const CameraIntrinsics & intrinsics,
   const ExtrinsicTransform & extrinsic,
-  pcl::PCLPointCloud2 & out, const DepthRenderTarget * render)
+  pcl::PCLPointCloud2 & out, const DepthRenderTarget * render, const PixelRays * rays)
 {
   if (depth.empty()) {
     prepare_xyz_cloud(0, out);
@@ -81,24 +81,28 @@ void ArmCloudWriter::write(
   }
   // Counting first sizes the message exactly, so no record is ever moved or zero-filled twice.
   prepare_xyz_cloud(count_measured(depth), out);
-  encode_rows(depth, intrinsics, extrinsic, out.data.data(), out.data.size(), render);
+  encode_rows(depth, intrinsics, extrinsic, out.data.data(), out.data.size(), render, rays);
 }
 
 void ArmCloudWriter::render(
   const DepthPixels & depth, const CameraIntrinsics & intrinsics,
   const ExtrinsicTransform & extrinsic,
-  const DepthRenderTarget & render)
+  const DepthRenderTarget & render, const PixelRays * rays)
 {
   if (!depth.empty()) {
-    encode_rows(depth, intrinsics, extrinsic, nullptr, 0, &render);
+    encode_rows(depth, intrinsics, extrinsic, nullptr, 0, &render, rays);
   }
 }
 
 void ArmCloudWriter::encode_rows(
   const DepthPixels & depth, const CameraIntrinsics & intrinsics,
   const ExtrinsicTransform & extrinsic,
-  std::uint8_t * records, std::size_t record_bytes, const DepthRenderTarget * render)
+  std::uint8_t * records, std::size_t record_bytes, const DepthRenderTarget * render,
+  const PixelRays * rays)
 {
+  if (rays != nullptr && (rays->width() != depth.width() || rays->height() != depth.height())) {
+    throw std::invalid_argument("pixel rays of another size than the depth image");
+  }
   std::optional<detail::RenderConstants> target;
   if (render != nullptr) {
     target = detail::render_constants(*render);
@@ -117,7 +121,8 @@ void ArmCloudWriter::encode_rows(
   for (std::uint32_t i = 0; i < depth.height(); ++i) {
     const detail::RowSource row{
       depth.row(i), depth.width(), static_cast<float>(i) - intrinsics.cy, intrinsics, extrinsic,
-      metres_};
+      metres_, rays != nullptr ? rays->x_row(i) : nullptr,
+      rays != nullptr ? rays->y_row(i) : nullptr};
     const bool direct = records != nullptr &&
       static_cast<std::size_t>(end - target_record) >= row_room;
     std::uint8_t * const row_target = direct ? target_record : row_records_.data();

@@ -3,7 +3,10 @@
 
 #include <Eigen/Geometry>
 
+#include <cmath>
 #include <stdexcept>
+
+#include "tavrinox_camera_convertor/geometry/frame_error.hpp"
 
 namespace tavrinox_camera_convertor
 {
@@ -31,6 +34,33 @@ Eigen::Matrix4d matrix_of(const FramePose & pose)
   matrix(1, 3) = pose.translation[1];
   matrix(2, 3) = pose.translation[2];
   return matrix;
+}
+
+ExtrinsicTransform extrinsic_of(const FramePose & pose, std::string_view camera)
+{
+  const std::string where = std::string(camera) + " transform from TF: ";
+  for (const double value : pose.translation) {
+    if (!std::isfinite(value)) {
+      throw FrameError(where + "translation is not finite");
+    }
+  }
+  double squared = 0.0;
+  for (const double value : pose.rotation) {
+    if (!std::isfinite(value)) {
+      throw FrameError(where + "rotation is not finite");
+    }
+    squared += value * value;
+  }
+  const double length = std::sqrt(squared);
+  if (std::abs(length - 1.0) > 1e-3) {
+    throw FrameError(
+            where + "rotation quaternion has length " + std::to_string(length) + ", not 1");
+  }
+  FramePose unit = pose;
+  for (double & value : unit.rotation) {
+    value /= length;
+  }
+  return matrix_of(unit).cast<float>();
 }
 
 void require_valid_frame_id(const std::string & parameter, const std::string & frame_id)

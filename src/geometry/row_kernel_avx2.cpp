@@ -144,12 +144,15 @@ TAVRINOX_AVX2 std::size_t encode_row_avx2(
         _mm256_mul_pd(
           _mm256_cvtepi32_pd(_mm256_castsi256_si128(d)),
           per_millimetre)));
-    const __m256 x = _mm256_div_ps(
-      _mm256_mul_ps(
-        _mm256_sub_ps(
-          _mm256_cvtepi32_ps(
-            column), cx), z), fx);
-    const __m256 y = _mm256_div_ps(_mm256_mul_ps(offset, z), fy);
+    __m256 x;
+    __m256 y;
+    if (row.ray_x != nullptr) {
+      x = _mm256_mul_ps(_mm256_loadu_ps(row.ray_x + j), z);
+      y = _mm256_mul_ps(_mm256_loadu_ps(row.ray_y + j), z);
+    } else {
+      x = _mm256_div_ps(_mm256_mul_ps(_mm256_sub_ps(_mm256_cvtepi32_ps(column), cx), z), fx);
+      y = _mm256_div_ps(_mm256_mul_ps(offset, z), fy);
+    }
     column = _mm256_add_epi32(column, _mm256_set1_epi32(8));
     __m256 out[4];
     for (int r = 0; r < 4; ++r) {
@@ -198,6 +201,15 @@ TAVRINOX_AVX2 std::size_t encode_row_avx2(
   }
   // Rendered in a pass of its own: its chain of divisions and the mask gather would otherwise
   // follow those of the encoding in every iteration and leave the processor waiting.
+  if (target->lens != nullptr) {
+    // Through a lens one point at a time: the distortion is computed in double.
+    for (std::uint32_t k = 0; k < j; ++k) {
+      if (points.measured[k] != 0) {
+        render_point(points.x[k], points.y[k], points.z[k], *target);
+      }
+    }
+    return vector_count + encode_pixels_scalar(row, j, record, target);
+  }
   for (std::uint32_t k = 0; k < j; k += 8) {
     render_eight(
       EightPoints{

@@ -26,6 +26,8 @@ RenderConstants render_constants(const DepthRenderTarget & target)
     constants.hole_words = target.holes->words();
     constants.hole_words_per_row = target.holes->words_per_row();
   }
+  constants.lens =
+    target.lens != nullptr && target.lens->bends() ? target.lens : nullptr;
   return constants;
 }
 
@@ -41,9 +43,13 @@ std::size_t encode_pixels_scalar(
       continue;
     }
     const float z = row.metres[d];
-    transform.apply(
-      back_project_coordinate(j, k.cx, z, k.fx), row.row_offset * z / k.fy, z,
-      record);
+    if (row.ray_x != nullptr) {
+      transform.apply(row.ray_x[j] * z, row.ray_y[j] * z, z, record);
+    } else {
+      transform.apply(
+        back_project_coordinate(j, k.cx, z, k.fx), row.row_offset * z / k.fy, z,
+        record);
+    }
     if (target != nullptr) {
       float point[3];
       std::memcpy(point, record, sizeof point);

@@ -115,8 +115,15 @@ std::size_t encode_row_sse2(
       DepthPixels::at(row.pixels, j + 3)};
     const __m128 z =
       _mm_setr_ps(row.metres[d[0]], row.metres[d[1]], row.metres[d[2]], row.metres[d[3]]);
-    const __m128 x = _mm_div_ps(_mm_mul_ps(_mm_sub_ps(_mm_cvtepi32_ps(column), cx), z), fx);
-    const __m128 y = _mm_div_ps(_mm_mul_ps(offset, z), fy);
+    __m128 x;
+    __m128 y;
+    if (row.ray_x != nullptr) {
+      x = _mm_mul_ps(_mm_loadu_ps(row.ray_x + j), z);
+      y = _mm_mul_ps(_mm_loadu_ps(row.ray_y + j), z);
+    } else {
+      x = _mm_div_ps(_mm_mul_ps(_mm_sub_ps(_mm_cvtepi32_ps(column), cx), z), fx);
+      y = _mm_div_ps(_mm_mul_ps(offset, z), fy);
+    }
     column = _mm_add_epi32(column, _mm_set1_epi32(4));
     __m128 out[4];
     for (int r = 0; r < 4; ++r) {
@@ -148,7 +155,14 @@ std::size_t encode_row_sse2(
   // overlap their divisions across iterations.
   for (std::uint32_t k = 0; k < j; k += 4) {
     const int valid = static_cast<int>(points.measured[k / 4]);
-    if (valid != 0) {
+    if (valid != 0 && target->lens != nullptr) {
+      // Through a lens one point at a time: the distortion is computed in double.
+      for (int lane = 0; lane < 4; ++lane) {
+        if ((valid >> lane) & 1) {
+          render_point(points.x[k + lane], points.y[k + lane], points.z[k + lane], *target);
+        }
+      }
+    } else if (valid != 0) {
       render_four(
         _mm_load_ps(points.x + k), _mm_load_ps(points.y + k), _mm_load_ps(
           points.z + k), valid, *target);

@@ -8,6 +8,7 @@
 
 #include "tavrinox_camera_convertor/geometry/back_projection.hpp"
 #include "tavrinox_camera_convertor/geometry/camera_intrinsics.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_model.hpp"
 #include "tavrinox_camera_convertor/geometry/cloud_encoding.hpp"
 #include "tavrinox_camera_convertor/geometry/depth_render_target.hpp"
 #include "tavrinox_camera_convertor/geometry/extrinsic_transform.hpp"
@@ -26,6 +27,7 @@ struct RenderConstants
   std::uint32_t height;
   const std::uint32_t * hole_words;  ///< only these pixels are written; nullptr: any pixel
   std::uint32_t hole_words_per_row;
+  const Distortion * lens;  ///< nullptr: an ideal pinhole
 };
 
 /// @brief The numbers of `target`, whose image must already have its final size.
@@ -40,6 +42,9 @@ struct RowSource
   const CameraIntrinsics & intrinsics;
   const ExtrinsicTransform & extrinsic;
   const MillimetreTable & metres;
+  /// the row's undistorted rays (PixelRays); nullptr: the pinhole arithmetic
+  const float * ray_x = nullptr;
+  const float * ray_y = nullptr;
 };
 
 /// Points of one row in structure-of-arrays form, 32-byte aligned, for a second pass over them.
@@ -59,8 +64,8 @@ inline constexpr std::size_t kRecordsPastRow = 7;
  * @brief Renders one arm-frame point into the target: the rule every loop follows.
  *
  * The point is mapped with the order Eigen's fixed-size product uses, ((m0 x + m1 y) + m2 z) + m3
- * per row, projected, truncated toward zero and written as trunc(Z * 1000) millimetres when it
- * is in front of the camera, fits 1..65535 mm, lands inside the image and, with a hole mask,
+ * per row, projected (through the lens, if it has one), truncated toward zero and written as
+ * trunc(Z * 1000) millimetres when it is in front of the camera, fits 1..65535 mm, lands inside the image and, with a hole mask,
  * on a hole.
  */
 inline void render_point(float x, float y, float z, const RenderConstants & t)
@@ -72,8 +77,19 @@ inline void render_point(float x, float y, float z, const RenderConstants & t)
   if (!(camera_z > 0.0f) || !(depth < 65536.0f) || static_cast<std::int32_t>(depth) == 0) {
     return;
   }
-  const std::int32_t column = saturating_trunc_to_int32((t.fx * camera_x) / camera_z + t.cx);
-  const std::int32_t row = saturating_trunc_to_int32((t.fy * camera_y) / camera_z + t.cy);
+  std::int32_t column;
+  std::int32_t row;
+  if (t.lens == nullptr) {
+    column = saturating_trunc_to_int32((t.fx * camera_x) / camera_z + t.cx);
+    row = saturating_trunc_to_int32((t.fy * camera_y) / camera_z + t.cy);
+  } else {
+    // Through the lens in double, as OpenCV projects.
+    double x = static_cast<double>(camera_x) / camera_z;
+    double y = static_cast<double>(camera_y) / camera_z;
+    distort_normalised(*t.lens, x, y);
+    column = saturating_trunc_to_int32(t.fx * x + t.cx);
+    row = saturating_trunc_to_int32(t.fy * y + t.cy);
+  }
   if (column < 0 || row < 0 || static_cast<std::uint32_t>(column) >= t.width ||
     static_cast<std::uint32_t>(row) >= t.height)
   {

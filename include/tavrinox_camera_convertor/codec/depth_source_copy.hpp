@@ -30,7 +30,8 @@ public:
 
   /**
    * @brief Copies the image `source` points at and its camera.
-   * @throws std::invalid_argument when `source.depth` is null (a cloud not made this frame)
+   * @throws std::invalid_argument when `source.depth` is null (a cloud not made this frame), or
+   *         its lens bends the rays
    */
   void assign(const CloudSource & source);
 

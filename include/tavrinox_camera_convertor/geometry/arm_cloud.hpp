@@ -13,6 +13,7 @@
 #include "tavrinox_camera_convertor/geometry/depth_render_target.hpp"
 #include "tavrinox_camera_convertor/geometry/extrinsic_transform.hpp"
 #include "tavrinox_camera_convertor/geometry/instruction_set.hpp"
+#include "tavrinox_camera_convertor/geometry/pixel_rays.hpp"
 
 namespace tavrinox_camera_convertor
 {
@@ -41,11 +42,15 @@ public:
   /**
    * @brief Writes the arm-frame cloud of `depth` into `out`, reusing its buffers.
    * @param render if given, every point is rendered into it, in cloud order, while it is made
+   * @param rays if given, the pixels' rays through a bending lens, of the image's size; without,
+   *        the pinhole arithmetic of `intrinsics`
+   * @throws std::invalid_argument when `rays` are of another size than `depth`
    */
   void write(
     const DepthPixels & depth, const CameraIntrinsics & intrinsics,
     const ExtrinsicTransform & extrinsic,
-    pcl::PCLPointCloud2 & out, const DepthRenderTarget * render = nullptr);
+    pcl::PCLPointCloud2 & out, const DepthRenderTarget * render = nullptr,
+    const PixelRays * rays = nullptr);
 
   /**
    * @brief Renders the arm-frame points of `depth` into `render`, in cloud order, as write()
@@ -54,7 +59,7 @@ public:
   void render(
     const DepthPixels & depth, const CameraIntrinsics & intrinsics,
     const ExtrinsicTransform & extrinsic,
-    const DepthRenderTarget & render);
+    const DepthRenderTarget & render, const PixelRays * rays = nullptr);
 
   InstructionSet instruction_set() const {return instruction_set_;}
 
@@ -63,7 +68,8 @@ private:
   void encode_rows(
     const DepthPixels & depth, const CameraIntrinsics & intrinsics,
     const ExtrinsicTransform & extrinsic,
-    std::uint8_t * records, std::size_t record_bytes, const DepthRenderTarget * render);
+    std::uint8_t * records, std::size_t record_bytes, const DepthRenderTarget * render,
+    const PixelRays * rays);
 
   /// @brief Room for one row's points in structure-of-arrays form.
   detail::RowPoints row_points(std::uint32_t width);

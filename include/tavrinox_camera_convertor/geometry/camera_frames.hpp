@@ -5,6 +5,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 #include "tavrinox_camera_convertor/geometry/extrinsic_transform.hpp"
 
@@ -26,6 +27,16 @@ FramePose frame_pose(const ExtrinsicTransform & extrinsic);
 
 /// @brief The homogeneous matrix of `pose`, for comparing it with an extrinsic transform.
 Eigen::Matrix4d matrix_of(const FramePose & pose);
+
+/**
+ * @brief The extrinsic transform of a camera whose pose in the arm frame TF gives.
+ *
+ * The quaternion is normalised first; a transform that is not finite, or a quaternion whose
+ * length is more than 1e-3 from 1, is no pose.
+ * @param camera names the camera in the error text, for example "camera 2"
+ * @throws FrameError naming the camera and the field
+ */
+ExtrinsicTransform extrinsic_of(const FramePose & pose, std::string_view camera);
 
 /**
  * @brief Checks a frame id given through `parameter`: non-empty, without a leading slash,

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "tavrinox_camera_convertor/geometry/camera_intrinsics.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_model.hpp"
 #include "tavrinox_camera_convertor/geometry/depth_pixels.hpp"
 #include "tavrinox_camera_convertor/geometry/extrinsic_transform.hpp"
 
@@ -14,6 +15,7 @@ struct CloudSource
   const DepthPixels * depth = nullptr;  ///< null when the cloud is not made this frame
   CameraIntrinsics intrinsics;
   ExtrinsicTransform extrinsic = ExtrinsicTransform::Identity();
+  Distortion distortion;  ///< the lens the pixels' rays were undistorted through, if it bends
 };
 
 /// What each of a frame's three clouds was made from.

@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "tavrinox_camera_convertor/geometry/camera_intrinsics.hpp"
+#include "tavrinox_camera_convertor/geometry/camera_model.hpp"
 #include "tavrinox_camera_convertor/geometry/hole_mask.hpp"
 #include "tavrinox_camera_convertor/geometry/image.hpp"
 
@@ -24,6 +25,21 @@ inline std::int32_t saturating_trunc_to_int32(float value)
     return std::numeric_limits<std::int32_t>::max();
   }
   if (value <= -2147483648.0f) {
+    return std::numeric_limits<std::int32_t>::min();
+  }
+  return static_cast<std::int32_t>(value);
+}
+
+/// @brief saturating_trunc_to_int32 of a double.
+inline std::int32_t saturating_trunc_to_int32(double value)
+{
+  if (std::isnan(value)) {
+    return 0;
+  }
+  if (value >= 2147483648.0) {
+    return std::numeric_limits<std::int32_t>::max();
+  }
+  if (value <= -2147483649.0) {
     return std::numeric_limits<std::int32_t>::min();
   }
   return static_cast<std::int32_t>(value);
@@ -47,6 +63,9 @@ struct DepthRenderTarget
   /// start_from_measured_depth this gives the same completed image as rendering first and
   /// overlaying the measurement after.
   const HoleMask * holes = nullptr;
+  /// The lens points are projected through; nullptr (or one that does not bend) is an ideal
+  /// pinhole, with the arithmetic above.
+  const Distortion * lens = nullptr;
 };
 
 }  // namespace tavrinox_camera_convertor

@@ -1,6 +1,7 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -11,11 +12,14 @@
 #include "tavrinox_camera_convertor/geometry/arm_cloud.hpp"
 #include "tavrinox_camera_convertor/geometry/camera_config.hpp"
 #include "tavrinox_camera_convertor/geometry/cloud_encoding.hpp"
+#include "tavrinox_camera_convertor/geometry/frame_cameras.hpp"
 #include "tavrinox_camera_convertor/geometry/hole_mask.hpp"
 #include "tavrinox_camera_convertor/geometry/image.hpp"
 #include "tavrinox_camera_convertor/geometry/instruction_set.hpp"
+#include "tavrinox_camera_convertor/geometry/pixel_rays.hpp"
 #include "tavrinox_camera_convertor/pipeline/frame_output.hpp"
 #include "tavrinox_camera_convertor/pipeline/frame_timings.hpp"
+#include "tavrinox_camera_convertor/pipeline/output_stamps.hpp"
 
 namespace tavrinox_camera_convertor
 {
@@ -70,6 +74,18 @@ public:
     FrameOutput & output);
 
   /**
+   * @brief Runs one frame with the cameras as this set saw them, stamped by `stamps`.
+   *
+   * The configuration's cameras with ClockStamps give exactly what the overload above gives.
+   * A camera whose lens bends back-projects through each pixel's undistorted ray, computed once
+   * per model and image size, and camera 1's image is rendered through its lens.
+   * @throws as the overload above; FrameError when a lens cannot be undistorted
+   */
+  void process(
+    const DepthPair & depth, const FrameCameras & cameras, const ColorConverter & color,
+    OutputStamps & stamps, FrameOutput & output);
+
+  /**
    * @brief The frame id both images carry from the next frame on; empty (no frame) by default.
    *        The clouds always carry the configuration's arm frame.
    */
@@ -79,30 +95,46 @@ public:
   const FrameTimings & last_timings() const {return timings_;}
 
 private:
+  /// One camera of the frame: its model, pose and, for a bending lens, its pixels' rays.
+  struct CameraView
+  {
+    const CameraModel & model;
+    const ExtrinsicTransform & extrinsic;
+    const PixelRays * rays;
+  };
+
   /**
    * @brief Both cameras' clouds, as wanted, with their points rendered into `target` if given:
    *        camera 1's first, then camera 2's, or both at once with two threads.
    */
   void write_camera_clouds(
     OutputSet wanted, const DepthPixels & depth_1, const DepthPixels & depth_2,
-    const DepthRenderTarget * target);
+    const DepthRenderTarget * target, const std::array<CameraView, 2> & cameras);
+
 
   /// @brief Writes the cloud of `kind` if wanted, or only renders its points into `target`.
   static void write_or_render(
     ArmCloudWriter & writer, OutputKind kind, OutputSet wanted, const DepthPixels & depth,
-    const CameraIntrinsics & intrinsics,
-    const ExtrinsicTransform & extrinsic, CloudMessage & message, const DepthRenderTarget * target);
+    const CameraView & camera, CloudMessage & message, const DepthRenderTarget * target);
+
+  /// @brief The rays of `model` for `depth`'s size, or nullptr for a lens that does not bend.
+  static const PixelRays * rays_for(
+    const CameraModel & model, const DepthPixels & depth, PixelRays & rays);
 
   /// @brief Stamps and frames the cloud of `kind` and hands it to `output`, if wanted.
   void publish_cloud_if_wanted(
-    OutputKind kind, OutputSet wanted, Clock & clock,
+    OutputKind kind, OutputSet wanted, OutputStamps & stamps,
     FrameOutput & output);
 
   CloudMessage & cloud_message(OutputKind kind);
 
   CameraConfig config_;
   std::string image_frame_id_;
+  FrameCameras configured_;
+  ExtrinsicTransform arm_to_camera_1_of_;  ///< the extrinsic arm_to_camera_1_ was inverted from
   Eigen::Matrix4f arm_to_camera_1_;
+  PixelRays rays_1_;
+  PixelRays rays_2_;
   ArmCloudWriter clouds_;
   ArmCloudWriter clouds_beside_;  ///< camera 2's, on the helper thread
   std::unique_ptr<HelperThread> helper_;  ///< none with one thread
