@@ -51,18 +51,54 @@ TAVRINOX_AVX2_INLINE void render_eight(const EightPoints & p, const RenderConsta
       _mm256_set1_ps(t.m[r][3]));
   }
   const __m256 depth = _mm256_mul_ps(camera[2], _mm256_set1_ps(1000.0f));
+  __m256 u;
+  __m256 v;
+  if (t.lens == nullptr) {
+    u = _mm256_add_ps(
+      _mm256_div_ps(_mm256_mul_ps(_mm256_set1_ps(t.fx), camera[0]), camera[2]),
+      _mm256_set1_ps(t.cx));
+    v = _mm256_add_ps(
+      _mm256_div_ps(_mm256_mul_ps(_mm256_set1_ps(t.fy), camera[1]), camera[2]),
+      _mm256_set1_ps(t.cy));
+  } else {
+    // distort_normalised<float>'s polynomial lens, operation for operation.
+    __m256 k[8];
+    for (int i = 0; i < 8; ++i) {
+      k[i] = _mm256_set1_ps(t.lens_k[i]);
+    }
+    const __m256 one = _mm256_set1_ps(1.0f);
+    const __m256 two = _mm256_set1_ps(2.0f);
+    const __m256 inverse_z = _mm256_div_ps(one, camera[2]);
+    const __m256 x = _mm256_mul_ps(camera[0], inverse_z);
+    const __m256 y = _mm256_mul_ps(camera[1], inverse_z);
+    const __m256 r2 = _mm256_add_ps(_mm256_mul_ps(x, x), _mm256_mul_ps(y, y));
+    const __m256 radial = _mm256_div_ps(
+      _mm256_add_ps(
+        one, _mm256_mul_ps(
+          r2, _mm256_add_ps(
+            k[0], _mm256_mul_ps(r2, _mm256_add_ps(k[1], _mm256_mul_ps(r2, k[4])))))),
+      _mm256_add_ps(
+        one, _mm256_mul_ps(
+          r2, _mm256_add_ps(
+            k[5], _mm256_mul_ps(r2, _mm256_add_ps(k[6], _mm256_mul_ps(r2, k[7])))))));
+    const __m256 xy = _mm256_mul_ps(_mm256_mul_ps(two, x), y);
+    const __m256 distorted_x = _mm256_add_ps(
+      _mm256_add_ps(_mm256_mul_ps(x, radial), _mm256_mul_ps(k[2], xy)),
+      _mm256_mul_ps(k[3], _mm256_add_ps(r2, _mm256_mul_ps(_mm256_mul_ps(two, x), x))));
+    const __m256 distorted_y = _mm256_add_ps(
+      _mm256_add_ps(
+        _mm256_mul_ps(y, radial),
+        _mm256_mul_ps(k[2], _mm256_add_ps(r2, _mm256_mul_ps(_mm256_mul_ps(two, y), y)))),
+      _mm256_mul_ps(k[3], xy));
+    u = _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(t.fx), distorted_x), _mm256_set1_ps(t.cx));
+    v = _mm256_add_ps(_mm256_mul_ps(_mm256_set1_ps(t.fy), distorted_y), _mm256_set1_ps(t.cy));
+  }
   const __m256 depth_fits = _mm256_and_ps(
     _mm256_cmp_ps(camera[2], _mm256_setzero_ps(), _CMP_GT_OQ),
     _mm256_cmp_ps(depth, _mm256_set1_ps(65536.0f), _CMP_LT_OQ));
   const __m256i millimetres = _mm256_cvttps_epi32(_mm256_and_ps(depth_fits, depth));
-  const __m256i column = to_index(
-    _mm256_add_ps(
-      _mm256_div_ps(_mm256_mul_ps(_mm256_set1_ps(t.fx), camera[0]), camera[2]),
-      _mm256_set1_ps(t.cx)));
-  const __m256i row = to_index(
-    _mm256_add_ps(
-      _mm256_div_ps(_mm256_mul_ps(_mm256_set1_ps(t.fy), camera[1]), camera[2]),
-      _mm256_set1_ps(t.cy)));
+  const __m256i column = to_index(u);
+  const __m256i row = to_index(v);
   // Signed comparisons: indices beyond int32 are negative, the bounds are clamped below 2^31.
   const __m256i width =
     _mm256_set1_epi32(static_cast<std::int32_t>(std::min<std::uint32_t>(t.width, INT32_MAX)));
@@ -201,8 +237,8 @@ TAVRINOX_AVX2 std::size_t encode_row_avx2(
   }
   // Rendered in a pass of its own: its chain of divisions and the mask gather would otherwise
   // follow those of the encoding in every iteration and leave the processor waiting.
-  if (target->lens != nullptr) {
-    // Through a lens one point at a time: the distortion is computed in double.
+  if (target->lens != nullptr && target->lens->model == DistortionModel::equidistant) {
+    // The fisheye model's arctangent has no vector instruction: one point at a time.
     for (std::uint32_t k = 0; k < j; ++k) {
       if (points.measured[k] != 0) {
         render_point(points.x[k], points.y[k], points.z[k], *target);

@@ -28,6 +28,11 @@ RenderConstants render_constants(const DepthRenderTarget & target)
   }
   constants.lens =
     target.lens != nullptr && target.lens->bends() ? target.lens : nullptr;
+  if (constants.lens != nullptr) {
+    for (int i = 0; i < 8; ++i) {
+      constants.lens_k[i] = static_cast<float>(constants.lens->coefficients[i]);
+    }
+  }
   return constants;
 }
 

@@ -156,7 +156,7 @@ std::size_t encode_row_sse2(
   for (std::uint32_t k = 0; k < j; k += 4) {
     const int valid = static_cast<int>(points.measured[k / 4]);
     if (valid != 0 && target->lens != nullptr) {
-      // Through a lens one point at a time: the distortion is computed in double.
+      // Through a lens one point at a time, in the scalar loop's arithmetic.
       for (int lane = 0; lane < 4; ++lane) {
         if ((valid >> lane) & 1) {
           render_point(points.x[k + lane], points.y[k + lane], points.z[k + lane], *target);

@@ -28,6 +28,7 @@ struct RenderConstants
   const std::uint32_t * hole_words;  ///< only these pixels are written; nullptr: any pixel
   std::uint32_t hole_words_per_row;
   const Distortion * lens;  ///< nullptr: an ideal pinhole
+  float lens_k[8];  ///< the lens's coefficients as the float arithmetic uses them
 };
 
 /// @brief The numbers of `target`, whose image must already have its final size.
@@ -83,9 +84,10 @@ inline void render_point(float x, float y, float z, const RenderConstants & t)
     column = saturating_trunc_to_int32((t.fx * camera_x) / camera_z + t.cx);
     row = saturating_trunc_to_int32((t.fy * camera_y) / camera_z + t.cy);
   } else {
-    // Through the lens in double, as OpenCV projects.
-    double x = static_cast<double>(camera_x) / camera_z;
-    double y = static_cast<double>(camera_y) / camera_z;
+    // One division for both coordinates, as the vector loops do.
+    const float inverse_z = 1.0f / camera_z;
+    float x = camera_x * inverse_z;
+    float y = camera_y * inverse_z;
     distort_normalised(*t.lens, x, y);
     column = saturating_trunc_to_int32(t.fx * x + t.cx);
     row = saturating_trunc_to_int32(t.fy * y + t.cy);

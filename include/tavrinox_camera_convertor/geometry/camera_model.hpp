@@ -72,31 +72,34 @@ Distortion distortion_from_camera_info(
 
 /**
  * @brief Maps a point on the normalised image plane (x = X / Z, y = Y / Z) through the lens,
- *        as OpenCV's projectPoints and fisheye::projectPoints do, in double precision.
+ *        with OpenCV's formulas (projectPoints, fisheye::projectPoints), in the precision of
+ *        `Real`. The renderer uses float, whose vector loops repeat these very operations.
  */
-inline void distort_normalised(const Distortion & lens, double & x, double & y)
+template<typename Real>
+inline void distort_normalised(const Distortion & lens, Real & x, Real & y)
 {
-  const auto & k = lens.coefficients;
+  const auto k = [&lens](int i) {return static_cast<Real>(lens.coefficients[i]);};
+  const Real one = 1;
+  const Real two = 2;
   if (lens.model == DistortionModel::equidistant) {
-    const double r = std::sqrt(x * x + y * y);
-    if (r > 0.0) {
-      const double theta = std::atan(r);
-      const double t2 = theta * theta;
-      const double theta_d =
-        theta * (1.0 + t2 * (k[0] + t2 * (k[1] + t2 * (k[2] + t2 * k[3]))));
-      const double scale = theta_d / r;
+    const Real r = std::sqrt(x * x + y * y);
+    if (r > 0) {
+      const Real theta = std::atan(r);
+      const Real t2 = theta * theta;
+      const Real theta_d = theta * (one + t2 * (k(0) + t2 * (k(1) + t2 * (k(2) + t2 * k(3)))));
+      const Real scale = theta_d / r;
       x *= scale;
       y *= scale;
     }
     return;
   }
   // plumb_bob is the rational model with k4 = k5 = k6 = 0.
-  const double r2 = x * x + y * y;
-  const double radial = (1.0 + r2 * (k[0] + r2 * (k[1] + r2 * k[4]))) /
-    (1.0 + r2 * (k[5] + r2 * (k[6] + r2 * k[7])));
-  const double xy = 2.0 * x * y;
-  const double distorted_x = x * radial + k[2] * xy + k[3] * (r2 + 2.0 * x * x);
-  const double distorted_y = y * radial + k[2] * (r2 + 2.0 * y * y) + k[3] * xy;
+  const Real r2 = x * x + y * y;
+  const Real radial = (one + r2 * (k(0) + r2 * (k(1) + r2 * k(4)))) /
+    (one + r2 * (k(5) + r2 * (k(6) + r2 * k(7))));
+  const Real xy = two * x * y;
+  const Real distorted_x = x * radial + k(2) * xy + k(3) * (r2 + two * x * x);
+  const Real distorted_y = y * radial + k(2) * (r2 + two * y * y) + k(3) * xy;
   x = distorted_x;
   y = distorted_y;
 }

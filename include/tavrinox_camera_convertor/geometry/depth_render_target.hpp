@@ -30,21 +30,6 @@ inline std::int32_t saturating_trunc_to_int32(float value)
   return static_cast<std::int32_t>(value);
 }
 
-/// @brief saturating_trunc_to_int32 of a double.
-inline std::int32_t saturating_trunc_to_int32(double value)
-{
-  if (std::isnan(value)) {
-    return 0;
-  }
-  if (value >= 2147483648.0) {
-    return std::numeric_limits<std::int32_t>::max();
-  }
-  if (value <= -2147483649.0) {
-    return std::numeric_limits<std::int32_t>::min();
-  }
-  return static_cast<std::int32_t>(value);
-}
-
 /**
  * @brief Camera 1's depth image as the target of arm-frame points.
  *
