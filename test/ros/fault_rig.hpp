@@ -91,8 +91,8 @@ public:
     std::uint32_t first, std::uint32_t end, std::chrono::milliseconds pace, LostOf lost_of,
     std::int64_t camera_2_offset_ns = 0)
   {
-    for (std::uint32_t set = first; set < end; ++set) {
-      cameras_.publish(set, lost_of(set), camera_2_offset_ns);
+    for (std::uint32_t number = first; number < end; ++number) {
+      cameras_.publish(number, lost_of(number), camera_2_offset_ns);
       harness_.spin_for(pace);
     }
   }
