@@ -115,6 +115,12 @@ std::string read_setting(YAML::Node & root, const char * key)
 
 CameraConfig load_camera_config(const std::string & path, std::ostream & matrix_out)
 {
+  return load_camera_config(path, matrix_out, ConfigSections{});
+}
+
+CameraConfig load_camera_config(
+  const std::string & path, std::ostream & matrix_out, ConfigSections wanted)
+{
   // A directory opens like a file and reads as an empty document, which would be reported as a
   // missing key: it is refused as yaml-cpp refuses a file it cannot open.
   std::error_code ignored;
@@ -122,13 +128,27 @@ CameraConfig load_camera_config(const std::string & path, std::ostream & matrix_
     throw YAML::BadFile(path + " (a directory, not a file)");
   }
   YAML::Node root = YAML::LoadFile(path);
+  // A section another source supplies may be left out; one that is there is checked all the same.
+  const auto present = [&root](const char * section) {
+      return static_cast<bool>(root[section]);
+    };
   CameraConfig config;
-  config.extrinsic_1 = read_extrinsic(root, "camera_extrinsic_1");
-  config.extrinsic_2 = read_extrinsic(root, "camera_extrinsic_2");
-  print_extrinsics(matrix_out, config.extrinsic_1, config.extrinsic_2);
+  if (wanted.extrinsics || present("camera_extrinsic_1")) {
+    config.extrinsic_1 = read_extrinsic(root, "camera_extrinsic_1");
+  }
+  if (wanted.extrinsics || present("camera_extrinsic_2")) {
+    config.extrinsic_2 = read_extrinsic(root, "camera_extrinsic_2");
+  }
+  if (wanted.extrinsics) {
+    print_extrinsics(matrix_out, config.extrinsic_1, config.extrinsic_2);
+  }
   config.arm_frame_id = read_setting(root, "arm_frame_id");
-  config.intrinsics_1 = read_intrinsics(root, "camera_intrinsic_1");
-  config.intrinsics_2 = read_intrinsics(root, "camera_intrinsic_2");
+  if (wanted.intrinsics || present("camera_intrinsic_1")) {
+    config.intrinsics_1 = read_intrinsics(root, "camera_intrinsic_1");
+  }
+  if (wanted.intrinsics || present("camera_intrinsic_2")) {
+    config.intrinsics_2 = read_intrinsics(root, "camera_intrinsic_2");
+  }
   config.rgb_topic_1 = read_setting(root, "rgb_topic_1");
   config.depth_topic_1 = read_setting(root, "depth_topic_1");
   config.rgb_topic_2 = read_setting(root, "rgb_topic_2");

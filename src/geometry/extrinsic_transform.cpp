@@ -43,14 +43,20 @@ ExtrinsicTransform make_extrinsic_transform(
   return transform;
 }
 
+void print_extrinsic(std::ostream & out, int camera, const ExtrinsicTransform & extrinsic)
+{
+  // The titles differ by an underscore, as users' log parsers have always seen them.
+  out << (camera == 1 ? "相机外参齐次变换矩阵camera_extrinsic_1: " :
+  "相机外参齐次变换矩阵camera_extrinsic_2_: ") << std::endl;
+  out << extrinsic << std::endl;
+}
+
 void print_extrinsics(
   std::ostream & out, const ExtrinsicTransform & extrinsic_1,
   const ExtrinsicTransform & extrinsic_2)
 {
-  out << "相机外参齐次变换矩阵camera_extrinsic_1: " << std::endl;
-  out << extrinsic_1 << std::endl;
-  out << "相机外参齐次变换矩阵camera_extrinsic_2_: " << std::endl;
-  out << extrinsic_2 << std::endl;
+  print_extrinsic(out, 1, extrinsic_1);
+  print_extrinsic(out, 2, extrinsic_2);
 }
 
 }  // namespace tavrinox_camera_convertor

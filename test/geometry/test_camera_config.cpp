@@ -218,3 +218,39 @@ TEST(CameraConfig, DirectoryOrUnreadableFileIsRefusedLikeAMissingOne)
 
 }  // namespace
 }  // namespace tavrinox_camera_convertor
+
+namespace tavrinox_camera_convertor
+{
+namespace
+{
+
+TEST(CameraConfig, SectionsOtherSourcesSupplyMayBeLeftOutButAreCheckedWhenThere)
+{
+  const std::string topics_only =
+    "tavrinox_camera_convertor:\n  arm_frame_id: base_link\n  rgb_topic_1: /a\n"
+    "  depth_topic_1: /b\n  rgb_topic_2: /c\n  depth_topic_2: /d\n";
+  std::ostringstream printed;
+  const CameraConfig config = load_camera_config(
+    test::TemporaryFile("sections.yaml", topics_only).path(), printed, {false, false});
+  EXPECT_EQ(config.arm_frame_id, "base_link");
+  EXPECT_EQ(config.depth_topic_2, "/d");
+  EXPECT_EQ(printed.str(), "") << "no matrix comes from the file when TF gives them";
+  // A section that is there is still read, and a broken one still stops the node.
+  const std::string broken = topics_only + "camera_intrinsic_2:\n  fx: 0\n";
+  EXPECT_THROW(
+    load_camera_config(
+      test::TemporaryFile("broken.yaml", broken).path(), printed, {false, false}),
+    YAML::BadConversion);
+  // Without the extrinsics wanted, the file's own are read but not printed.
+  std::ostringstream quiet;
+  const CameraConfig full = load_camera_config(
+    test::TemporaryFile("full.yaml", test::kComplete).path(), quiet, {true, false});
+  EXPECT_EQ(full.extrinsic_2(0, 3), 1.0f);
+  EXPECT_EQ(quiet.str(), "");
+  EXPECT_THROW(
+    load_camera_config(test::TemporaryFile("no_k.yaml", topics_only).path(), quiet, {true, false}),
+    YAML::BadConversion);
+}
+
+}  // namespace
+}  // namespace tavrinox_camera_convertor

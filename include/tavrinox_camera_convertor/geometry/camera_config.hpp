@@ -44,4 +44,20 @@ struct CameraConfig
  */
 CameraConfig load_camera_config(const std::string & path, std::ostream & matrix_out);
 
+/// Which calibration sections a configuration must hold: those no other source supplies.
+struct ConfigSections
+{
+  bool intrinsics = true;  ///< camera_intrinsic_1 and _2 (false: the cameras' infos give them)
+  bool extrinsics = true;  ///< camera_extrinsic_1 and _2 (false: TF gives them)
+};
+
+/**
+ * @brief load_camera_config for a node that takes some calibration from elsewhere: a section
+ *        `wanted` does not ask for may be absent (its values stay at their defaults), and is
+ *        checked as ever when present. The matrices are printed only when the extrinsics are
+ *        wanted from the file.
+ */
+CameraConfig load_camera_config(
+  const std::string & path, std::ostream & matrix_out, ConfigSections wanted);
+
 }  // namespace tavrinox_camera_convertor

@@ -30,6 +30,9 @@ Eigen::Matrix3f euler_to_rotation(double rx, double ry, double rz);
 ExtrinsicTransform make_extrinsic_transform(
   const std::array<float, 3> & angles_deg, const std::array<float, 3> & translation_m);
 
+/// @brief Writes camera `camera`'s (1 or 2) matrix with its title, as print_extrinsics does.
+void print_extrinsic(std::ostream & out, int camera, const ExtrinsicTransform & extrinsic);
+
 /**
  * @brief Writes both matrices with their titles, each line flushed, in Eigen's default format.
  *
