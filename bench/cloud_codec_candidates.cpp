@@ -6,6 +6,7 @@
 
 #include <opencv2/imgcodecs.hpp>
 
+#include "difference_planes.hpp"
 #include "median_edge_prediction.hpp"
 #include "tavrinox_camera_convertor/geometry/image.hpp"
 
@@ -49,12 +50,12 @@ const char * name_of(Candidate candidate)
       return "image_png3";
     case Candidate::med_planes_zstd1:
       return "med_planes_zstd1";
-    case Candidate::left_planes_zstd1:
-      return "left_planes_zstd1";
-    case Candidate::left_planes_zstd3:
+    case Candidate::v1_left_planes_zstd1:
+      return "v1_left_planes_zstd1";
+    case Candidate::depth_payload:
       break;
   }
-  return "left_planes_zstd3";
+  return "depth_payload";
 }
 
 std::vector<std::uint8_t> packed_bytes(const DepthPixels & depth)
@@ -75,7 +76,7 @@ void encode(
   const DepthPixels & depth = source.depth;
   switch (candidate) {
     case Candidate::cloud_zstd1:
-      bench.encoder_1.encode_cloud_data(source.cloud, out);
+      bench.encoder.encode_cloud_data(source.cloud, out);
       return;
     case Candidate::image_zstd1:
     case Candidate::image_zstd3:
@@ -103,10 +104,16 @@ void encode(
       out.clear();
       append_zstd_frame(*bench.zstd_1, bench.planes.data(), bench.planes.size(), out);
       return;
-    case Candidate::left_planes_zstd1:
-    case Candidate::left_planes_zstd3:
-      (candidate == Candidate::left_planes_zstd1 ? bench.encoder_1 : bench.encoder_3).encode_depth(
-        depth, source.camera.intrinsics, source.camera.extrinsic, out);
+    case Candidate::v1_left_planes_zstd1:
+      bench.planes.resize(source.packed.size());
+      difference_planes(
+        reinterpret_cast<const std::uint16_t *>(source.packed.data()), depth.width(),
+        depth.height(), Neighbour::left, bench.planes.data());
+      out.clear();
+      append_zstd_frame(*bench.zstd_1_checked, bench.planes.data(), bench.planes.size(), out);
+      return;
+    case Candidate::depth_payload:
+      bench.encoder.encode_depth(depth, source.camera.intrinsics, source.camera.extrinsic, out);
       return;
   }
 }
@@ -119,8 +126,7 @@ void decode(
   const std::size_t image_bytes = row_bytes * source.depth.height();
   switch (candidate) {
     case Candidate::cloud_zstd1:
-    case Candidate::left_planes_zstd1:
-    case Candidate::left_planes_zstd3:
+    case Candidate::depth_payload:
       bench.decoder.decode(in, source.cloud, out);
       return;
     case Candidate::image_zstd1:
@@ -135,12 +141,20 @@ void decode(
         return;
       }
     case Candidate::med_planes_zstd1:
+    case Candidate::v1_left_planes_zstd1:
       decompress_zstd_frame(
         *bench.unzstd, in.data(), in.size(), image_bytes, "planes",
         bench.bytes);
       bench.millimetres.resize(image_bytes / 2);
-      median_edge_depth(
-        bench.bytes.data(), source.depth.width(), source.depth.height(), bench.millimetres.data());
+      if (candidate == Candidate::med_planes_zstd1) {
+        median_edge_depth(
+          bench.bytes.data(), source.depth.width(), source.depth.height(),
+          bench.millimetres.data());
+      } else {
+        difference_planes_depth(
+          bench.bytes.data(), source.depth.width(), source.depth.height(), Neighbour::left,
+          bench.millimetres.data());
+      }
       write_cloud(
         bench, source, reinterpret_cast<const std::uint8_t *>(bench.millimetres.data()), row_bytes,
         out);

@@ -27,18 +27,18 @@ enum class Candidate
   image_png1,         ///< 16-bit PNG through OpenCV, zlib level 1
   image_png3,         ///< 16-bit PNG through OpenCV, zlib level 3 (OpenCV's default)
   med_planes_zstd1,   ///< LOCO-I's median edge prediction, zig-zag, byte planes, zstd level 1
-  left_planes_zstd1,  ///< CloudEncoder's code: left neighbour, zig-zag, byte planes, level 1
-  left_planes_zstd3,  ///< the same at zstd level 3
+  v1_left_planes_zstd1,  ///< payload version 1's code: left neighbour, zig-zag, byte planes
+  depth_payload,      ///< CloudEncoder's depth payload: the depth code, kDepthZstdTuning
 };
 
 /// Every candidate, in the order the tables list them.
 inline constexpr Candidate kCandidates[] = {
   Candidate::cloud_zstd1, Candidate::image_zstd1, Candidate::image_zstd3, Candidate::image_png1,
-  Candidate::image_png3, Candidate::med_planes_zstd1, Candidate::left_planes_zstd1,
-  Candidate::left_planes_zstd3};
+  Candidate::image_png3, Candidate::med_planes_zstd1, Candidate::v1_left_planes_zstd1,
+  Candidate::depth_payload};
 
 /// The candidate the codec uses, marked in the tables.
-inline constexpr Candidate kChosenCandidate = Candidate::left_planes_zstd1;
+inline constexpr Candidate kChosenCandidate = Candidate::depth_payload;
 
 /// @brief The candidate's name in the tables, e.g. "image_png1".
 const char * name_of(Candidate candidate);
@@ -56,10 +56,11 @@ struct CandidateSource
 /// Everything the candidates keep between runs, as a transport would.
 struct CandidateWorkbench
 {
-  CloudEncoder encoder_1{1};
-  CloudEncoder encoder_3{3};
+  CloudEncoder encoder;
   CloudDecoder decoder;
   ZstdCompressionContext zstd_1 = make_zstd_compression_context(1);
+  ZstdCompressionContext zstd_1_checked =
+    make_zstd_compression_context(ZstdTuning{1, false, 0, 0, 0, true});
   ZstdCompressionContext zstd_3 = make_zstd_compression_context(3);
   ZstdDecompressionContext unzstd = make_zstd_decompression_context();
   ArmCloudWriter writer;

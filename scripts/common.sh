@@ -19,7 +19,7 @@ prepare_build_root() {
 BUILD_PACKAGES=(
   cmake make g++ pkg-config
   libeigen3-dev libyaml-cpp-dev libpcl-dev libopencv-dev
-  libbackward-cpp-dev libdw-dev libgtest-dev libzstd-dev
+  libbackward-cpp-dev libdw-dev libgtest-dev libzstd-dev libxxhash-dev
 )
 # The fuzz targets need clang with its libFuzzer runtime.
 FUZZ_PACKAGES=(clang)

@@ -30,6 +30,9 @@ KEY_OF = {
     # Clouds travel compressed: zstd's header and library.
     'zstd.h': 'libzstd-dev',
     'zstd': 'libzstd-dev',
+    # Every payload carries an XXH3 checksum: xxHash's header and library.
+    'xxhash.h': 'libxxhash-dev',
+    'xxhash': 'libxxhash-dev',
 }
 # Dependencies needed when the package runs or is tested, never looked for by the build.
 RUN_TIME_KEYS = {'launch', 'launch_ros', 'ros2launch', 'ament_index_python', 'ros2component',

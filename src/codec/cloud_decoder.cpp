@@ -6,7 +6,8 @@
 #include <utility>
 
 #include "camera_model_check.hpp"
-#include "depth_residuals.hpp"
+#include "content_digest.hpp"
+#include "depth_code_frame.hpp"
 #include "payload_bytes.hpp"
 #include "tavrinox_camera_convertor/codec/cloud_codec_error.hpp"
 #include "tavrinox_camera_convertor/geometry/cloud_encoding.hpp"
@@ -123,6 +124,7 @@ void CloudDecoder::decode_depth(
       extrinsic(i, j) = reader.f32();
     }
   }
+  reader.read_checksum();
   detail::require_codable_camera(intrinsics, extrinsic, "depth payload");
 
   // Neither factor exceeds 32 bits, so the product fits 64.
@@ -143,13 +145,12 @@ void CloudDecoder::decode_depth(
             "depth payload: a row of " + std::to_string(width) + " pixels is longer than an "
             "image message's step can describe");
   }
-  decompress_zstd_frame(
-    *context_, reader.here(), reader.left(), 2 * pixels, "depth image",
-    planes_);
+  const std::uint64_t content =
+    detail::depth_code_frame_content(reader.here(), reader.left(), width, height, limits_);
   std::uint16_t * const millimetres = source_.reset(width, height, intrinsics, extrinsic);
-  if (pixels != 0) {
-    detail::residual_planes_to_depth(planes_.data(), width, height, millimetres);
-  }
+  reader.require_checksum(
+    detail::decode_depth_code_frame(
+      *context_, reader.here(), reader.left(), content, width, height, code_, millimetres));
 
   // The cloud's layout follows from its point count: checked before its records take memory.
   const std::size_t points = count_measured(source_.millimetres());
@@ -190,7 +191,11 @@ void CloudDecoder::decode_cloud_data(
             " = " + std::to_string(rows_bytes) + " bytes, the payload holds " +
             std::to_string(bytes));
   }
+  reader.read_checksum();
   decompress_zstd_frame(*context_, reader.here(), reader.left(), bytes, "cloud data", out.data);
+  // The layout that travelled beside the payload is covered too: another one would make
+  // another cloud of the same bytes.
+  reader.require_checksum(detail::digest_of_cloud(layout, out.data.data()));
   if (&layout != &out) {
     out.height = layout.height;
     out.width = layout.width;

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "camera_model_check.hpp"
-#include "depth_residuals.hpp"
+#include "content_digest.hpp"
 #include "payload_bytes.hpp"
 #include "tavrinox_camera_convertor/codec/cloud_codec_error.hpp"
 #include "tavrinox_camera_convertor/codec/cloud_payload.hpp"
@@ -25,21 +25,11 @@ pcl::PCLPointCloud2 layout_of(const pcl::PCLPointCloud2 & cloud)
   return layout;
 }
 
-CloudEncoder::CloudEncoder(int zstd_level)
-: context_(make_zstd_compression_context(zstd_level))
-{
-}
-
-void CloudEncoder::encode_depth(
-  const DepthPixels & depth, const CameraIntrinsics & intrinsics,
+void write_depth_cloud_payload(
+  const CompressedDepth & depth, const CameraIntrinsics & intrinsics,
   const ExtrinsicTransform & extrinsic, std::vector<std::uint8_t> & payload)
 {
   detail::require_codable_camera(intrinsics, extrinsic, "cannot encode a cloud as its depth image");
-  const std::size_t pixels =
-    depth.empty() ? 0 : static_cast<std::size_t>(depth.width()) * depth.height();
-  planes_.resize(2 * pixels);
-  detail::depth_to_residual_planes(depth, planes_.data());
-
   payload.clear();
   detail::PayloadWriter writer(payload);
   writer.prefix(CloudPayloadKind::depth_image);
@@ -53,7 +43,23 @@ void CloudEncoder::encode_depth(
       writer.f32(extrinsic(i, j));
     }
   }
-  append_zstd_frame(*context_, planes_.data(), planes_.size(), payload);
+  writer.checksum(depth.digest());
+  writer.bytes(depth.frame(), depth.frame_size());
+}
+
+CloudEncoder::CloudEncoder(int zstd_level, const ZstdTuning & depth_tuning)
+: context_(make_zstd_compression_context(zstd_level)), depth_compressor_(depth_tuning)
+{
+}
+
+void CloudEncoder::encode_depth(
+  const DepthPixels & depth, const CameraIntrinsics & intrinsics,
+  const ExtrinsicTransform & extrinsic, std::vector<std::uint8_t> & payload)
+{
+  // Refused before the work of compressing.
+  detail::require_codable_camera(intrinsics, extrinsic, "cannot encode a cloud as its depth image");
+  depth_compressor_.compress(depth, compressed_);
+  write_depth_cloud_payload(compressed_, intrinsics, extrinsic, payload);
 }
 
 void CloudEncoder::encode_depth(
@@ -71,11 +77,14 @@ void CloudEncoder::encode_cloud_data(
             "cannot encode a cloud whose data holds " + std::to_string(cloud.data.size()) +
             " bytes: its row_step x height is " + std::to_string(rows_bytes));
   }
+  const std::size_t frame_size =
+    compress_zstd_frame(*context_, cloud.data.data(), cloud.data.size(), room_);
   payload.clear();
   detail::PayloadWriter writer(payload);
   writer.prefix(CloudPayloadKind::cloud_data);
   writer.u64(cloud.data.size());
-  append_zstd_frame(*context_, cloud.data.data(), cloud.data.size(), payload);
+  writer.checksum(detail::digest_of_cloud(cloud, cloud.data.data()));
+  writer.bytes(room_.data(), frame_size);
 }
 
 }  // namespace tavrinox_camera_convertor

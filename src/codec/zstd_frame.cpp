@@ -1,6 +1,8 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #include "tavrinox_camera_convertor/codec/zstd_frame.hpp"
 
+// The literals mode is one of zstd's advanced parameters, declared only for static linking.
+#define ZSTD_STATIC_LINKING_ONLY
 #include <zstd.h>
 
 #include <new>
@@ -36,22 +38,41 @@ void ZstdDecompressionContextFree::operator()(ZSTD_DCtx_s * context) const noexc
   ZSTD_freeDCtx(context);
 }
 
-ZstdCompressionContext make_zstd_compression_context(int level)
+ZstdCompressionContext make_zstd_compression_context(const ZstdTuning & tuning)
 {
-  if (level < ZSTD_minCLevel() || level > ZSTD_maxCLevel()) {
+  if (tuning.level < ZSTD_minCLevel() || tuning.level > ZSTD_maxCLevel()) {
     throw std::invalid_argument(
-            "zstd level " + std::to_string(level) + " is outside zstd's " +
+            "zstd level " + std::to_string(tuning.level) + " is outside zstd's " +
             std::to_string(ZSTD_minCLevel()) + " to " + std::to_string(ZSTD_maxCLevel()));
   }
   ZstdCompressionContext context(ZSTD_createCCtx());
   if (!context) {
     throw std::bad_alloc();
   }
-  set_parameter(*context, ZSTD_c_compressionLevel, level);
-  // A receiver learns the size before it allocates, and a damaged frame does not decode.
+  set_parameter(*context, ZSTD_c_compressionLevel, tuning.level);
+  if (tuning.huffman_literals) {
+    set_parameter(*context, ZSTD_c_literalCompressionMode, ZSTD_ps_enable);
+  }
+  if (tuning.hash_log != 0) {
+    set_parameter(*context, ZSTD_c_hashLog, tuning.hash_log);
+  }
+  if (tuning.min_match != 0) {
+    set_parameter(*context, ZSTD_c_minMatch, tuning.min_match);
+  }
+  if (tuning.workers != 0) {
+    set_parameter(*context, ZSTD_c_nbWorkers, tuning.workers);
+  }
+  // A receiver learns the size before it allocates.
   set_parameter(*context, ZSTD_c_contentSizeFlag, 1);
-  set_parameter(*context, ZSTD_c_checksumFlag, 1);
+  set_parameter(*context, ZSTD_c_checksumFlag, tuning.content_checksum ? 1 : 0);
   return context;
+}
+
+ZstdCompressionContext make_zstd_compression_context(int level)
+{
+  ZstdTuning tuning;
+  tuning.level = level;
+  return make_zstd_compression_context(tuning);
 }
 
 ZstdDecompressionContext make_zstd_decompression_context()
@@ -61,6 +82,22 @@ ZstdDecompressionContext make_zstd_decompression_context()
     throw std::bad_alloc();
   }
   return context;
+}
+
+std::size_t compress_zstd_frame(
+  ZSTD_CCtx_s & context, const std::uint8_t * data, std::size_t size,
+  std::vector<std::uint8_t> & room)
+{
+  const std::size_t bound = ZSTD_compressBound(size);
+  if (room.size() < bound) {
+    room.resize(bound);
+  }
+  const std::size_t written = ZSTD_compress2(&context, room.data(), room.size(), data, size);
+  if (ZSTD_isError(written)) {
+    // Only running out of memory inside zstd gets here: the room is zstd's own bound.
+    throw std::runtime_error(std::string("zstd compression failed: ") + ZSTD_getErrorName(written));
+  }
+  return written;
 }
 
 void append_zstd_frame(
@@ -79,9 +116,8 @@ void append_zstd_frame(
   out.resize(start + written);
 }
 
-void decompress_zstd_frame(
-  ZSTD_DCtx_s & context, const std::uint8_t * frame, std::size_t size, std::uint64_t expected,
-  std::string_view what, std::vector<std::uint8_t> & out)
+std::uint64_t zstd_frame_content_size(
+  const std::uint8_t * frame, std::size_t size, std::string_view what)
 {
   const std::string name(what);
   const std::size_t frame_size = ZSTD_findFrameCompressedSize(frame, size);
@@ -102,6 +138,15 @@ void decompress_zstd_frame(
             "the compressed " + name + "'s zstd frame does not state its size, which a payload's "
             "frame must");
   }
+  return content;
+}
+
+void decompress_zstd_frame(
+  ZSTD_DCtx_s & context, const std::uint8_t * frame, std::size_t size, std::uint64_t expected,
+  std::string_view what, std::vector<std::uint8_t> & out)
+{
+  const std::string name(what);
+  const std::uint64_t content = zstd_frame_content_size(frame, size, what);
   if (content != expected) {
     throw CloudCodecError(
             "the compressed " + name + " holds " + std::to_string(content) +

@@ -1,7 +1,8 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
-// The compressed depth image must be exactly one zstd frame holding exactly the image the
-// payload's header describes: frames written by hand with one flaw each are refused, and a
-// flipped bit anywhere in the frame is caught or changes nothing.
+// The compressed depth image must be exactly one zstd frame holding exactly the code of the
+// image the payload's header describes, and decode into the millimetres its checksum was made
+// of: frames written by hand with one flaw each are refused, and a flipped bit anywhere in the
+// frame is caught or changes nothing.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -53,35 +54,52 @@ std::vector<std::uint8_t> with_frame(
 
 TEST(CloudCodecRefuses, AFrameThatIsNotExactlyTheImageTheHeaderDescribes)
 {
-  const DepthPayload valid = depth_payload();  // 3 x 2: a 12-byte frame content
+  const DepthPayload valid = depth_payload();  // 3 x 2: a 14-byte frame content
   const pcl::PCLPointCloud2 layout = layout_of(valid.cloud);
   CloudDecoder decoder;
   const std::size_t header = kDepthPayloadHeaderBytes;
   const std::vector<std::uint8_t> frame(valid.bytes.begin() + header, valid.bytes.end());
-  // The valid payload's residual planes, worked out by hand from cloud_payload.hpp: 1000 - 0,
-  // 0 - 1000, 1002 - 0, then 1100 - 1000 (from above), 1101 - 1100, 1099 - 1101, zig-zagged to
-  // 2000, 1999, 2004, 200, 2, 3; low bytes, then high bytes.
-  const std::vector<std::uint8_t> planes = {0xd0, 0xcf, 0xd4, 0xc8, 2, 3, 7, 7, 7, 0, 0, 0};
+  // The valid payload's depth code, worked out by hand from cloud_payload.hpp: row 0 from the
+  // left, 1000 - 0, 0 - 1000, 1002 - 0; row 1 from above, 1100 - 1000, 1101 - 0, 1099 - 1002;
+  // zig-zagged to 2000, 1999, 2004, 200, 2202, 194: a byte each (255 for those of 255 or more),
+  // then the escaped ones, two bytes each.
+  const std::vector<std::uint8_t> code = {
+    255, 255, 255, 200, 255, 194, 0xd0, 0x07, 0xcf, 0x07, 0xd4, 0x07, 0x9a, 0x08};
 
   // A hand-made frame of the right content decodes: the cases below fail for their one flaw.
   pcl::PCLPointCloud2 out;
-  decoder.decode(with_frame(valid.bytes, header, raw_zstd_frame(planes, true, 12)), layout, out);
+  decoder.decode(with_frame(valid.bytes, header, raw_zstd_frame(code, true, 14)), layout, out);
   EXPECT_EQ(out.data, valid.cloud.data);
 
   expect_refused(
-    decoder, with_frame(valid.bytes, header, raw_zstd_frame(planes, false)), layout,
+    decoder, with_frame(valid.bytes, header, raw_zstd_frame(code, false)), layout,
     "does not state its size");
-  const std::vector<std::uint8_t> short_planes(planes.begin(), planes.begin() + 10);
+  const std::vector<std::uint8_t> odd(code.begin(), code.begin() + 13);
   expect_refused(
-    decoder, with_frame(valid.bytes, header, raw_zstd_frame(short_planes, true, 10)), layout,
-    "the compressed depth image holds 10 bytes, but the payload's header makes it 12");
+    decoder, with_frame(valid.bytes, header, raw_zstd_frame(odd, true, 13)), layout,
+    "the compressed depth image holds 13 bytes, which no code of a 3 x 2 image takes");
+  const std::vector<std::uint8_t> few_escapes(code.begin(), code.begin() + 12);
   expect_refused(
-    decoder, with_frame(valid.bytes, header, raw_zstd_frame(short_planes, true, 12)), layout,
+    decoder, with_frame(valid.bytes, header, raw_zstd_frame(few_escapes, true, 12)), layout,
+    "the depth code has more escaped pixels than values for them");
+  std::vector<std::uint8_t> unescaped = code;
+  unescaped[0] = 9;  // three escaped pixels left, four values
+  expect_refused(
+    decoder, with_frame(valid.bytes, header, raw_zstd_frame(unescaped, true, 14)), layout,
+    "the depth code ends with 2 bytes that no escaped pixel takes");
+  expect_refused(
+    decoder, with_frame(valid.bytes, header, raw_zstd_frame(few_escapes, true, 14)), layout,
     "the compressed depth image is corrupt");
+  // A code that decodes, but into other millimetres than the checksum's.
+  std::vector<std::uint8_t> other = code;
+  other[3] = 202;
+  expect_refused(
+    decoder, with_frame(valid.bytes, header, raw_zstd_frame(other, true, 14)), layout,
+    "does not match its checksum");
 
   std::vector<std::uint8_t> wider = valid.bytes;
   put_u32(wider, 6, 4);
-  expect_refused(decoder, wider, layout, "holds 12 bytes, but the payload's header makes it 16");
+  expect_refused(decoder, wider, layout, "more escaped pixels than values for them");
 
   std::vector<std::uint8_t> trailing = valid.bytes;
   trailing.push_back(0);
@@ -98,8 +116,8 @@ TEST(CloudCodecRefuses, AFrameThatIsNotExactlyTheImageTheHeaderDescribes)
 
 TEST(CloudCodecRefuses, EveryBitFlipInTheFrameOrGivesTheSameCloud)
 {
-  // The frame carries a checksum: a flipped bit must be caught wherever it lands, unless it
-  // lands where it changes nothing (the window size, say).
+  // The payload carries a checksum of what the frame decodes into: a flipped bit must be caught
+  // wherever it lands, unless it lands where it changes nothing (the window size, say).
   const DepthPayload valid = depth_payload();
   const pcl::PCLPointCloud2 layout = layout_of(valid.cloud);
   CloudDecoder decoder;

@@ -50,9 +50,16 @@ TEST(CloudCodecRefuses, AnotherMagicVersionOrKind)
   std::vector<std::uint8_t> bytes = valid.bytes;
   bytes[0] = 'X';
   expect_refused(decoder, bytes, layout, "not a cloud payload: it does not start with");
+  // Version 1 came before payloads carried a checksum; either side may be the one behind.
   bytes = valid.bytes;
-  bytes[4] = 2;
-  expect_refused(decoder, bytes, layout, "cloud payload version 2 is not supported");
+  bytes[4] = 1;
+  expect_refused(
+    decoder, bytes, layout, "cloud payload version 1 is not supported: this decoder reads "
+    "version 2 (the sender's tavrinox_camera_convertor is older: update it)");
+  bytes[4] = 3;
+  expect_refused(
+    decoder, bytes, layout, "cloud payload version 3 is not supported: this decoder reads "
+    "version 2 (the sender's tavrinox_camera_convertor is newer: update this host's)");
   for (const std::uint8_t kind : {0, 3, 255}) {
     bytes = valid.bytes;
     bytes[5] = kind;

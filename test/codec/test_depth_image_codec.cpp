@@ -112,7 +112,8 @@ TEST(DepthImageCodecRefuses, PayloadsCutShortAnotherMagicOrVersion)
   for (std::size_t size = 0; size < valid.size(); ++size) {
     const std::vector<std::uint8_t> cut(valid.begin(), valid.begin() + size);
     expect_refused(
-      decoder, cut, size < kDepthImagePayloadHeaderBytes ?
+      decoder, cut, size < 4 ? "not a depth image payload" :
+      size < kDepthImagePayloadHeaderBytes ?
       "depth image payload of " + std::to_string(size) + " bytes ends inside its header" :
       "depth image");
   }
@@ -121,8 +122,10 @@ TEST(DepthImageCodecRefuses, PayloadsCutShortAnotherMagicOrVersion)
   expect_refused(
     decoder, bytes, "not a depth image payload: it does not start with the bytes \"TXDI\"");
   bytes = valid;
-  bytes[4] = 2;
-  expect_refused(decoder, bytes, "depth image payload version 2 is not supported");
+  bytes[4] = 1;
+  expect_refused(
+    decoder, bytes, "depth image payload version 1 is not supported: this decoder reads "
+    "version 2 (the sender's tavrinox_camera_convertor is older");
 }
 
 TEST(DepthImageCodecRefuses, SizesBeyondTheLimitsOrOtherThanTheFrameHolds)

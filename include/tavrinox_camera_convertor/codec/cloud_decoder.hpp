@@ -61,7 +61,8 @@ public:
    * @return the kind of payload that was decoded
    * @throws CloudCodecError for a payload that is malformed, truncated or followed by more
    *         bytes, of another version, with a camera that cannot back-project, beyond the
-   *         limits, or whose cloud disagrees with `layout`; `out` is then unspecified
+   *         limits, whose checksum is not that of its header, content and (for cloud data)
+   *         `layout`, or whose cloud disagrees with `layout`; `out` is then unspecified
    */
   CloudPayloadKind decode(
     const std::uint8_t * payload, std::size_t size, const pcl::PCLPointCloud2 & layout,
@@ -91,7 +92,7 @@ private:
   CloudDecoderLimits limits_;
   ZstdDecompressionContext context_;
   ArmCloudWriter writer_;
-  std::vector<std::uint8_t> planes_;  ///< a depth image's residual planes
+  std::vector<std::uint8_t> code_;  ///< a depth image's code
   DepthSourceCopy source_;
   pcl::PCLPointCloud2 xyz_layout_;  ///< the layout of every depth payload's cloud, 0 points
 };

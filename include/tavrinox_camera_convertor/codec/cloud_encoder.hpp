@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "tavrinox_camera_convertor/codec/compressed_depth.hpp"
 #include "tavrinox_camera_convertor/codec/depth_source_copy.hpp"
 #include "tavrinox_camera_convertor/codec/zstd_frame.hpp"
 #include "tavrinox_camera_convertor/geometry/camera_intrinsics.hpp"
@@ -20,6 +21,18 @@ namespace tavrinox_camera_convertor
 pcl::PCLPointCloud2 layout_of(const pcl::PCLPointCloud2 & cloud);
 
 /**
+ * @brief Writes into `payload` (replacing its contents, reusing its buffer) the cloud that
+ *        ArmCloudWriter::write makes of the compressed image with this camera: a header in
+ *        front of a copy of the frame, no compression, so an image several payloads carry is
+ *        compressed once. The same bytes as CloudEncoder::encode_depth() of the image.
+ * @throws CloudCodecError for a camera the decoder would refuse (see
+ *         CloudEncoder::encode_depth())
+ */
+void write_depth_cloud_payload(
+  const CompressedDepth & depth, const CameraIntrinsics & intrinsics,
+  const ExtrinsicTransform & extrinsic, std::vector<std::uint8_t> & payload);
+
+/**
  * @brief Turns a cloud into a self-describing payload (cloud_payload.hpp) that CloudDecoder
  *        turns back into the same bytes.
  *
@@ -32,15 +45,17 @@ pcl::PCLPointCloud2 layout_of(const pcl::PCLPointCloud2 & cloud);
 class CloudEncoder
 {
 public:
-  /// zstd's level for both kinds: on noisy depth both faster and smaller than level 3, whose
-  /// match finding the residuals' noise defeats (bench/cloud_codec_benchmark).
+  /// zstd's level for a cloud's data: on noisy depth's clouds both faster and smaller than
+  /// level 3, whose match finding the noise defeats (bench/cloud_codec_benchmark).
   static constexpr int kDefaultZstdLevel = 1;
 
   /**
-   * @brief An encoder whose zstd frames are written at `zstd_level`.
-   * @throws std::invalid_argument for a level zstd does not have
+   * @brief An encoder whose depth images are compressed with `depth_tuning` and clouds' data
+   *        at `zstd_level`.
+   * @throws std::invalid_argument for a setting zstd does not have
    */
-  explicit CloudEncoder(int zstd_level = kDefaultZstdLevel);
+  explicit CloudEncoder(
+    int zstd_level = kDefaultZstdLevel, const ZstdTuning & depth_tuning = kDepthZstdTuning);
 
   /**
    * @brief Writes into `payload` (replacing its contents) the cloud that ArmCloudWriter::write
@@ -66,7 +81,9 @@ public:
 
 private:
   ZstdCompressionContext context_;
-  std::vector<std::uint8_t> planes_;  ///< a depth image's residual planes
+  DepthCompressor depth_compressor_;
+  CompressedDepth compressed_;
+  std::vector<std::uint8_t> room_;  ///< a cloud's data frame, kept at its largest size
 };
 
 }  // namespace tavrinox_camera_convertor
