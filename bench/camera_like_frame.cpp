@@ -110,6 +110,7 @@ CameraLikeFrame camera_like_frame(
   CameraLikeFrame frame;
   frame.depth = image_message_of(stereo_depth(truth, camera.intrinsics_1.fx, random), "16UC1");
   frame.colour = image_message_of(camera_colour(clean, random), "bgr8");
+  frame.rendered_colour = scene.rgb_1;
   frame.intrinsics = camera.intrinsics_1;
   frame.extrinsic = camera.extrinsic_1;
   return frame;

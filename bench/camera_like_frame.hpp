@@ -19,6 +19,8 @@ struct CameraLikeFrame
   ImageMessage depth;
   /// "bgr8" as a colour camera delivers it (see camera_like_frame())
   ImageMessage colour;
+  /// "bgr8" as ray-cast, before the camera's blur and noise: flat colours, like a stand-in's
+  ImageMessage rendered_colour;
   CameraIntrinsics intrinsics;
   ExtrinsicTransform extrinsic;
 };

@@ -13,14 +13,15 @@ if ! [[ "${FUZZ_SECONDS}" =~ ^[1-9][0-9]*$ ]]; then
   exit 2
 fi
 FUZZ_BUILD="${BUILD_ROOT}/fuzz"
-FUZZ_TARGETS=(config_fuzzer frame_fuzzer picture_fuzzer cloud_codec_fuzzer depth_image_codec_fuzzer)
+FUZZ_TARGETS=(config_fuzzer frame_fuzzer picture_fuzzer cloud_codec_fuzzer depth_image_codec_fuzzer
+  color_image_codec_fuzzer)
 # Longest time one input may take, seconds: the inputs are small, so seconds mean work that is
 # not bounded by them, a finding too. The pictures are bounded by their pixels and points, the
-# compressed clouds and depth images by the decoders' limits (64 Ki pixels, 1 MiB) that the
-# targets set.
+# compressed clouds, depth and colour images by the decoders' limits (64 Ki pixels, 1 MiB) that
+# the targets set.
 declare -A FUZZ_TIMEOUT=(
   [config_fuzzer]=25 [frame_fuzzer]=25 [picture_fuzzer]=10 [cloud_codec_fuzzer]=10
-  [depth_image_codec_fuzzer]=10)
+  [depth_image_codec_fuzzer]=10 [color_image_codec_fuzzer]=10)
 # Longest input libFuzzer makes: the default configuration is under 1.5 KB, and a frame's
 # headers and pixel patterns take a few hundred bytes (image sizes are not input sizes), as do
 # a picture's clouds (a few bytes make thousands of points alike) and a compressed cloud (zstd
