@@ -1,6 +1,7 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 // Spoils copies of real payloads (a camera-like 1280 x 720 frame's cloud as its depth image, the
-// same cloud as its data, the depth image itself) and counts what the decoders make of them:
+// same cloud as its data, the depth image itself, the colour image) and counts what the decoders
+// make of them:
 // refused, decoded into exactly what was encoded, or decoded into something else. The last must
 // never happen; any that does fails the run.
 #include <cinttypes>
@@ -17,6 +18,7 @@
 #include "tavrinox_camera_convertor/codec/cloud_codec_error.hpp"
 #include "tavrinox_camera_convertor/codec/cloud_decoder.hpp"
 #include "tavrinox_camera_convertor/codec/cloud_encoder.hpp"
+#include "tavrinox_camera_convertor/codec/color_image_codec.hpp"
 #include "tavrinox_camera_convertor/codec/depth_image_codec.hpp"
 #include "tavrinox_camera_convertor/geometry/arm_cloud.hpp"
 #include "tavrinox_camera_convertor/geometry/camera_config.hpp"
@@ -161,6 +163,24 @@ int run(int argc, char ** argv)
       return same ? Decoded::identical : Decoded::different;
     });
   print_tally("depth_image", payload.size(), tally);
+  none_different = none_different && tally.count(Decoded::different) == 0;
+
+  ColorImageDecoder colour_decoder;
+  ColorImageEncoder().encode(view_of(frame.colour), payload);
+  std::vector<std::uint8_t> pixels;
+  tally = tally_mutations(
+    payload, options.copies, kSeed, [&](const std::uint8_t * copy, std::size_t size) {
+      ColorLayout layout = ColorLayout::rgb8;
+      try {
+        layout = colour_decoder.decode(copy, size, width, height, pixels);
+      } catch (const CloudCodecError &) {
+        return Decoded::refused;
+      }
+      const bool same = layout == ColorLayout::bgr8 && width == frame.colour.width &&
+      height == frame.colour.height && pixels == frame.colour.data;
+      return same ? Decoded::identical : Decoded::different;
+    });
+  print_tally("colour_image", payload.size(), tally);
   none_different = none_different && tally.count(Decoded::different) == 0;
 
   return agreement_status(none_different, "a mutated payload decoded into something else");
