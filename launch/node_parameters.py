@@ -18,6 +18,21 @@ ARGUMENTS = [
     ('max_set_interval', float, '-1.0',
      "Seconds a set's four stamps may span: negative learns half the shortest frame period, "
      '0 pairs whatever the spread'),
+    ('input_reliability', str, 'reliable',
+     'QoS reliability of the image and camera info subscriptions: reliable or best_effort '
+     '(drivers publishing with sensor-data QoS)'),
+    ('intrinsics_source', str, 'config',
+     "Cameras' intrinsics and lens distortion from config (the YAML file) or camera_info"),
+    ('camera_info_topic_1', str, '',
+     "Camera 1's camera info topic; empty: camera_info beside its depth topic"),
+    ('camera_info_topic_2', str, '',
+     "Camera 2's camera info topic; empty: camera_info beside its depth topic"),
+    ('extrinsics_source', str, 'config',
+     "Cameras' poses in the arm frame from config or tf (at each depth image's stamp)"),
+    ('tf_timeout', float, '0.1',
+     'Seconds a set waits for a transform TF does not have yet (extrinsics_source tf)'),
+    ('output_stamp', str, 'now',
+     "Outputs stamped now (when made) or acquisition (their images' stamps)"),
 ]
 
 

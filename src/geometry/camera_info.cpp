@@ -52,7 +52,9 @@ CameraModel camera_model_from_info(
     {std::pair<int, const char *>{0, "K[0] (fx)"}, std::pair<int, const char *>{4, "K[4] (fy)"}})
   {
     if (!std::isfinite(k[index]) || !(k[index] > 0.0)) {
-      throw FrameError(where + name + " must be a positive number, not " + std::to_string(k[index]));
+      throw FrameError(
+              where + name + " must be a positive number, not " +
+              std::to_string(k[index]));
     }
   }
   if (!std::isfinite(k[2]) || !std::isfinite(k[5])) {

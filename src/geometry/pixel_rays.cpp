@@ -1,10 +1,10 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
 #include "tavrinox_camera_convertor/geometry/pixel_rays.hpp"
 
+#include <string>
+
 #include <opencv2/calib3d.hpp>
 #include <opencv2/core.hpp>
-
-#include <string>
 
 #include "tavrinox_camera_convertor/geometry/frame_error.hpp"
 
@@ -29,12 +29,12 @@ void PixelRays::assign(const CameraModel & model, std::uint32_t width, std::uint
     throw FrameError("pixel rays are only made for a camera whose lens bends the rays");
   }
   valid_ = false;
-  const std::size_t count = std::size_t{width} * height;
+  const std::size_t count = std::size_t{width} *height;
   cv::Mat pixels(static_cast<int>(count), 1, CV_64FC2);
   auto * uv = pixels.ptr<cv::Vec2d>();
   for (std::uint32_t v = 0; v < height; ++v) {
     for (std::uint32_t u = 0; u < width; ++u) {
-      uv[std::size_t{v} * width + u] = cv::Vec2d(u, v);
+      uv[std::size_t{v} *width + u] = cv::Vec2d(u, v);
     }
   }
   const cv::Matx33d k(

@@ -8,6 +8,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "tavrinox_camera_convertor/pairing/duration_text.hpp"
 
@@ -223,8 +224,17 @@ PairingMonitor::TimePoint PairingMonitor::without_pairing_since(TimePoint now) c
   return std::max(first, last_paired_.value_or(first));
 }
 
+void PairingMonitor::set_waiting_for(std::string cause)
+{
+  waiting_for_ = std::move(cause);
+}
+
 std::string PairingMonitor::stall_cause(TimePoint now) const
 {
+  if (!waiting_for_.empty()) {
+    // The sets are paired; they wait for what turns them into outputs.
+    return "sets are paired but wait: " + waiting_for_;
+  }
   std::string cause = silent_inputs(now);
   if (cause.empty()) {
     cause = distant_stamps();

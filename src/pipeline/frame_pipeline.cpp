@@ -101,7 +101,8 @@ void FramePipeline::process(
   if (wanted.contains(OutputKind::converted_cloud)) {
     completed.emplace(view_of(depth_image_), "completed", scratch_completed_);
     write_or_render(
-      clouds_, OutputKind::converted_cloud, wanted, *completed, camera_1, converted_cloud_, nullptr);
+      clouds_, OutputKind::converted_cloud, wanted, *completed, camera_1, converted_cloud_,
+      nullptr);
   }
   const SteadyClock::time_point converted_at = SteadyClock::now();
 

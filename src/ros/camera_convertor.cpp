@@ -28,67 +28,16 @@ namespace
 
 using SteadyClock = std::chrono::steady_clock;
 
-/// A parameter's value: the override it was declared with at start, or `fallback`.
-rclcpp::ParameterValue read_only_parameter(
-  rclcpp::Node & node, const std::string & name, const rclcpp::ParameterValue & fallback,
-  const std::string & description)
-{
-  if (node.has_parameter(name)) {
-    return node.get_parameter(name).get_parameter_value();
-  }
-  rcl_interfaces::msg::ParameterDescriptor descriptor;
-  descriptor.description = description;
-  descriptor.read_only = true;
-  return node.declare_parameter(name, fallback, descriptor);
-}
-
-std::string string_parameter(
-  rclcpp::Node & node, const std::string & name, const std::string & description)
-{
-  const rclcpp::ParameterValue value =
-    read_only_parameter(node, name, rclcpp::ParameterValue(std::string()), description);
-  if (value.get_type() != rclcpp::ParameterType::PARAMETER_STRING) {
-    throw std::invalid_argument("parameter " + name + " must be a string");
-  }
-  return value.get<std::string>();
-}
-
-/// Seconds may be written as a whole number (`max_set_interval:=0`) or a decimal.
-double seconds_parameter(
-  rclcpp::Node & node, const std::string & name, double fallback, const std::string & description)
-{
-  const rclcpp::ParameterValue value =
-    read_only_parameter(node, name, rclcpp::ParameterValue(fallback), description);
-  switch (value.get_type()) {
-    case rclcpp::ParameterType::PARAMETER_DOUBLE:
-      return value.get<double>();
-    case rclcpp::ParameterType::PARAMETER_INTEGER:
-      return static_cast<double>(value.get<std::int64_t>());
-    default:
-      throw std::invalid_argument("parameter " + name + " must be a number of seconds");
-  }
-}
-
 std::int64_t stamp_ns(const sensor_msgs::msg::Image & image)
 {
   return static_cast<std::int64_t>(image.header.stamp.sec) * 1000000000 +
          static_cast<std::int64_t>(image.header.stamp.nanosec);
 }
 
-std::uint8_t diagnostic_level(HealthLevel level)
+Stamp stamp_of(const builtin_interfaces::msg::Time & time)
 {
-  switch (level) {
-    case HealthLevel::ok:
-      return diagnostic_msgs::msg::DiagnosticStatus::OK;
-    case HealthLevel::warn:
-      return diagnostic_msgs::msg::DiagnosticStatus::WARN;
-    default:
-      return diagnostic_msgs::msg::DiagnosticStatus::ERROR;
-  }
+  return {time.sec, time.nanosec};
 }
-
-constexpr std::array<const char *, 5> kOutputNames = {
-  "cam1_cloud", "cam2_cloud", "depth image", "colour image", "converted_cloud"};
 
 }  // namespace
 
@@ -127,8 +76,9 @@ CameraConvertor::CameraConvertor(const rclcpp::NodeOptions & options)
 {
   bool reading_configuration = false;
   try {
-    read_parameters();
-    monitor_ = std::make_unique<PairingMonitor>(max_set_interval_s_);
+    parameters_ = read_node_parameters(*this);
+    config_path_ = parameters_.config_file;
+    monitor_ = std::make_unique<PairingMonitor>(parameters_.max_set_interval_s);
     reading_configuration = true;
     InitializeParams();
     reading_configuration = false;
@@ -140,6 +90,16 @@ CameraConvertor::CameraConvertor(const rclcpp::NodeOptions & options)
     cam2_cloud_pub_ = create_publisher<PointCloud2>("/tavrinox_camera_convertor/cam2_cloud", 1);
 
     camera_1_info_ = pinhole_camera_info(intrinsics_1_, 0, 0);
+    if (sources_->may_wait()) {
+      // Waiting sets go on as soon as what they wait for is there, without blocking the executor.
+      sources_->on_info([this] {run_waiting_sets();});
+      waiting_timer_ = create_wall_timer(
+        std::chrono::milliseconds(5), [this] {
+          if (!waiting_.empty()) {
+            run_waiting_sets();
+          }
+        });
+    }
     depth_camera_info_pub_ =
       create_publisher<sensor_msgs::msg::CameraInfo>("/camera_02/depth/camera_info", 1);
     transports_ = std::make_unique<TransportPublishers>(*this);
@@ -176,49 +136,25 @@ CameraConvertor::CameraConvertor(const rclcpp::NodeOptions & options)
 
 CameraConvertor::~CameraConvertor() = default;
 
-void CameraConvertor::read_parameters()
-{
-  config_path_ = string_parameter(
-    *this, "config_file",
-    "The camera configuration (YAML) to read at start; empty: the package's "
-    "share/tavrinox_camera_convertor/config/camera_config.yaml");
-  camera_1_frame_ = string_parameter(
-    *this, "camera_1_frame",
-    "TF frame of camera 1: published on /tf_static from the arm frame and carried by both "
-    "images and the camera info; empty: none");
-  camera_2_frame_ = string_parameter(
-    *this, "camera_2_frame",
-    "TF frame of camera 2, published on /tf_static from the arm frame; empty: none");
-  // Checked before anything is read or subscribed; against the arm frame once it is known.
-  for (const auto & [name, frame] :
-    {std::pair<const char *, const std::string &>{"camera_1_frame", camera_1_frame_},
-      std::pair<const char *, const std::string &>{"camera_2_frame", camera_2_frame_}})
-  {
-    if (!frame.empty()) {
-      require_valid_frame_id(name, frame);
-    }
-  }
-  max_set_interval_s_ = seconds_parameter(
-    *this, PairingBound::kParameter, -1.0,
-    "Seconds a paired set's four stamps may span: negative learns half the shortest frame "
-    "period of the inputs, 0 pairs whatever the spread, positive fixes the bound");
-}
-
 void CameraConvertor::InitializeParams()
 {
   if (config_path_.empty()) {
     config_path_ = config_file_path();
   }
   // Prints both matrices as soon as they are built, before the rest of the file is read.
-  const CameraConfig config = load_camera_config(config_path_, std::cout);
-  require_valid_camera_frames(config.arm_frame_id, camera_1_frame_, camera_2_frame_);
+  ConfigSections sections;
+  sections.intrinsics = parameters_.intrinsics_source == IntrinsicsSource::config;
+  sections.extrinsics = parameters_.extrinsics_source == ExtrinsicsSource::config;
+  const CameraConfig config = load_camera_config(config_path_, std::cout, sections);
+  require_valid_camera_frames(
+    config.arm_frame_id, parameters_.camera_1_frame, parameters_.camera_2_frame);
   arm_frame_id_ = config.arm_frame_id;
   intrinsics_1_ = config.intrinsics_1;
   intrinsics_2_ = config.intrinsics_2;
   extrinsic_1_ = config.extrinsic_1;
   extrinsic_2_ = config.extrinsic_2;
   pipeline_ = std::make_unique<FramePipeline>(config);
-  pipeline_->set_image_frame_id(camera_1_frame_);
+  pipeline_->set_image_frame_id(parameters_.camera_1_frame);
 
   // Topic names are logged exactly as configured, before any remapping.
   RCLCPP_INFO(
@@ -228,11 +164,15 @@ void CameraConvertor::InitializeParams()
     get_logger(), "Subscribe topic_2: %s and %s", config.rgb_topic_2.c_str(),
     config.depth_topic_2.c_str());
 
-  const rmw_qos_profile_t qos = rmw_qos_profile_default;
-  rgb_sub_1_.subscribe(this, config.rgb_topic_1, qos);
-  depth_sub_1_.subscribe(this, config.depth_topic_1, qos);
-  rgb_sub_2_.subscribe(this, config.rgb_topic_2, qos);
-  depth_sub_2_.subscribe(this, config.depth_topic_2, qos);
+  input_qos_ = std::make_unique<InputQos>(*this, parameters_.input_reliability);
+  const rmw_qos_profile_t qos = input_qos_->profile();
+  rgb_sub_1_.subscribe(this, config.rgb_topic_1, qos, input_qos_->options_for(config.rgb_topic_1));
+  depth_sub_1_.subscribe(
+    this, config.depth_topic_1, qos, input_qos_->options_for(config.depth_topic_1));
+  rgb_sub_2_.subscribe(this, config.rgb_topic_2, qos, input_qos_->options_for(config.rgb_topic_2));
+  depth_sub_2_.subscribe(
+    this, config.depth_topic_2, qos, input_qos_->options_for(config.depth_topic_2));
+  sources_ = std::make_unique<CameraSources>(*this, parameters_, config, *input_qos_, std::cout);
 
   // Registered before the synchronizer connects, so each image is noted (and the bound it
   // teaches applied) before the synchronizer pairs it.
@@ -266,83 +206,93 @@ void CameraConvertor::synced_callback(
   std::shared_ptr<const Image> rgb_1, std::shared_ptr<const Image> depth_1,
   std::shared_ptr<const Image> rgb_2, std::shared_ptr<const Image> depth_2)
 {
-  const InputStamps stamps = {
-    stamp_ns(*rgb_1), stamp_ns(*depth_1), stamp_ns(*rgb_2), stamp_ns(*depth_2)};
+  PairedSet set{
+    std::move(rgb_1), std::move(depth_1), std::move(rgb_2), std::move(depth_2),
+    {}, SteadyClock::now()};
+  set.stamps = {
+    stamp_ns(*set.rgb_1), stamp_ns(*set.depth_1), stamp_ns(*set.rgb_2), stamp_ns(*set.depth_2)};
   // The synchronizer holds candidates it formed before the bound last changed.
-  if (!monitor_->pairing_bound().accepts(stamps)) {
-    monitor_->on_set_mixed(stamps, SteadyClock::now());
+  if (!monitor_->pairing_bound().accepts(set.stamps)) {
+    monitor_->on_set_mixed(set.stamps, set.paired);
     return;
   }
+  if (!sources_->may_wait()) {
+    process_set(set, sources_->cameras_for(*set.depth_1, *set.depth_2).cameras);
+    return;
+  }
+  // Sets keep their order: a set waits while an older one does.
+  if (waiting_.size() == kMostWaitingSets) {
+    drop_set(
+      "more than " + std::to_string(kMostWaitingSets) +
+      " sets waited for their cameras; the oldest was given up");
+    waiting_.pop_front();
+  }
+  waiting_.push_back(std::move(set));
+  run_waiting_sets();
+}
+
+void CameraConvertor::run_waiting_sets()
+{
+  const auto tf_timeout = std::chrono::duration_cast<SteadyClock::duration>(
+    std::chrono::duration<double>(parameters_.tf_timeout_s));
+  while (!waiting_.empty()) {
+    const PairedSet & set = waiting_.front();
+    const CamerasOutcome outcome = sources_->cameras_for(*set.depth_1, *set.depth_2);
+    // A set waits for a camera's first info as long as it takes, for TF up to tf_timeout.
+    const bool tf_too_late = outcome.status == CamerasOutcome::Status::waiting_for_tf &&
+      SteadyClock::now() - set.paired > tf_timeout;
+    if (outcome.status == CamerasOutcome::Status::ready) {
+      monitor_->set_waiting_for({});
+      process_set(set, outcome.cameras);
+    } else if (outcome.status == CamerasOutcome::Status::refused || tf_too_late) {
+      drop_set(outcome.reason);
+    } else {
+      monitor_->set_waiting_for(outcome.reason);
+      return;
+    }
+    waiting_.pop_front();
+  }
+}
+
+void CameraConvertor::drop_set(const std::string & reason)
+{
+  monitor_->on_frame_rejected(reason, SteadyClock::now());
+  RCLCPP_WARN_THROTTLE(
+    get_logger(), error_log_clock_, 5000, "Set not published: %s", reason.c_str());
+}
+
+void CameraConvertor::process_set(const PairedSet & set, const FrameCameras & cameras)
+{
   try {
+    if (sources_->camera_1_info()) {
+      camera_1_info_ = camera_info_fields(*sources_->camera_1_info());
+    }
+    if (parameters_.extrinsics_source == ExtrinsicsSource::tf) {
+      pipeline_->set_image_frame_id(sources_->frame_of(0, *set.depth_1));
+    }
     PublisherOutput output(
       {*cam1_cloud_pub_, *cam2_cloud_pub_, *depth_image_pub_, *color_image_pub_,
         *converted_cloud_pub_},
       {*depth_camera_info_pub_, camera_1_info_, *transports_});
-    RosSystemClock clock;
-    pipeline_->process(
-      {image_view(*depth_1), image_view(*depth_2)}, CvBridgeColorConverter(std::move(rgb_1)), clock,
-      output);
-    if (const auto resumed = monitor_->on_set_processed(stamps, SteadyClock::now())) {
+    const CvBridgeColorConverter color(set.rgb_1);
+    const DepthPair depth{image_view(*set.depth_1), image_view(*set.depth_2)};
+    if (parameters_.output_stamp == OutputStamp::acquisition) {
+      AcquisitionStamps stamps(
+        stamp_of(set.depth_1->header.stamp), stamp_of(set.depth_2->header.stamp),
+        stamp_of(set.rgb_1->header.stamp));
+      pipeline_->process(depth, cameras, color, stamps, output);
+    } else {
+      RosSystemClock clock;
+      ClockStamps stamps(clock);
+      pipeline_->process(depth, cameras, color, stamps, output);
+    }
+    if (const auto resumed = monitor_->on_set_processed(set.stamps, SteadyClock::now())) {
       RCLCPP_INFO(get_logger(), "%s", resumed->c_str());
     }
   } catch (const std::exception & error) {
     // One bad frame must not end the node; what was published before the failure stands.
     monitor_->on_frame_rejected(error.what(), SteadyClock::now());
     RCLCPP_ERROR_THROTTLE(get_logger(), error_log_clock_, 5000, "Frame dropped: %s", error.what());
-  }
-}
-
-void CameraConvertor::publish_camera_frames()
-{
-  std::vector<geometry_msgs::msg::TransformStamped> transforms;
-  const Stamp stamp = RosSystemClock().now();
-  for (const auto & [frame, extrinsic] :
-    {std::pair<const std::string &, const ExtrinsicTransform &>{camera_1_frame_, extrinsic_1_},
-      std::pair<const std::string &, const ExtrinsicTransform &>{camera_2_frame_, extrinsic_2_}})
-  {
-    if (frame.empty()) {
-      continue;
-    }
-    const FramePose pose = frame_pose(extrinsic);
-    geometry_msgs::msg::TransformStamped transform;
-    transform.header.stamp.sec = stamp.sec;
-    transform.header.stamp.nanosec = stamp.nanosec;
-    transform.header.frame_id = arm_frame_id_;
-    transform.child_frame_id = frame;
-    transform.transform.translation.x = pose.translation[0];
-    transform.transform.translation.y = pose.translation[1];
-    transform.transform.translation.z = pose.translation[2];
-    transform.transform.rotation.x = pose.rotation[0];
-    transform.transform.rotation.y = pose.rotation[1];
-    transform.transform.rotation.z = pose.rotation[2];
-    transform.transform.rotation.w = pose.rotation[3];
-    transforms.push_back(transform);
-  }
-  if (transforms.empty()) {
-    return;
-  }
-  camera_frames_ = std::make_unique<tf2_ros::StaticTransformBroadcaster>(this);
-  camera_frames_->sendTransform(transforms);
-}
-
-void CameraConvertor::report_health(diagnostic_updater::DiagnosticStatusWrapper & status)
-{
-  const HealthSummary summary = monitor_->summary(SteadyClock::now());
-  status.summary(diagnostic_level(summary.level), summary.message);
-  for (const auto & [key, value] : summary.values) {
-    status.add(key, value);
-  }
-  const std::array<TransportCounts, 5> counts = transports_->counts();
-  for (std::size_t k = 0; k < counts.size(); ++k) {
-    const TransportCounts & count = counts[k];
-    const double ms_each = count.messages == 0 ? 0.0 :
-      static_cast<double>(count.busy_ns) / 1e6 / static_cast<double>(count.messages);
-    char text[160];
-    std::snprintf(
-      text, sizeof text, "%llu frames sent, %.1f ms each, %llu skipped for newer frames",
-      static_cast<unsigned long long>(count.messages), ms_each,  // NOLINT(runtime/int)
-      static_cast<unsigned long long>(count.replaced));  // NOLINT(runtime/int)
-    status.add(std::string("compressed subtopics of the ") + kOutputNames[k], text);
   }
 }
 

@@ -110,6 +110,12 @@ sensor_msgs::msg::CameraInfo camera_info_message(
   message.k = info.k;
   message.r = info.r;
   message.p = info.p;
+  message.binning_x = info.binning_x;
+  message.binning_y = info.binning_y;
+  message.roi.x_offset = info.roi[0];
+  message.roi.y_offset = info.roi[1];
+  message.roi.height = info.roi[2];
+  message.roi.width = info.roi[3];
   return message;
 }
 

@@ -133,6 +133,9 @@ struct TransportPublishers::CloudJob
   std_msgs::msg::Header header;
   pcl::PCLPointCloud2 layout;
   std::optional<DepthSourceCopy> depth;  ///< when the depth subtopic listens
+  /// The depth subtopic listens but the cloud came through a lens a depth payload cannot
+  /// describe: it gets the points themselves, `layout` then holding the whole cloud.
+  bool points_as_data = false;
   std::shared_ptr<const sensor_msgs::msg::PointCloud2> cloud;  ///< when another subtopic does
 };
 
@@ -233,6 +236,10 @@ void TransportPublishers::note_cloud_sources(const CloudSources & sources)
       continue;
     }
     pending_[k] = std::make_unique<CloudJob>();
+    if (by_cloud[k]->distortion.bends()) {
+      pending_[k]->points_as_data = true;
+      continue;
+    }
     pending_[k]->depth.emplace();
     pending_[k]->depth->assign(*by_cloud[k]);
   }
@@ -250,7 +257,7 @@ void TransportPublishers::send_cloud(OutputKind kind, const CloudMessage & messa
     job = std::make_unique<CloudJob>();
   }
   job->header = ros_header(message.header);
-  job->layout = layout_of(message.cloud);
+  job->layout = job->points_as_data ? message.cloud : layout_of(message.cloud);
   if (others) {
     // A copy: the raw publication may hand the buffer to an in-process subscriber.
     auto cloud = std::make_shared<sensor_msgs::msg::PointCloud2>();
@@ -269,9 +276,13 @@ void TransportPublishers::run_cloud_job(std::size_t cloud, CloudJob & job)
     OutputKind::cam1_cloud, OutputKind::cam2_cloud, OutputKind::converted_cloud};
   Counters & counters = counters_[static_cast<std::size_t>(kinds[cloud])];
   const std::int64_t started = steady_ns();
-  if (job.depth) {
+  if (job.depth || job.points_as_data) {
     try {
-      encoders_[cloud].encode_depth(*job.depth, payloads_[cloud]);
+      if (job.points_as_data) {
+        encoders_[cloud].encode_cloud_data(job.layout, payloads_[cloud]);
+      } else {
+        encoders_[cloud].encode_depth(*job.depth, payloads_[cloud]);
+      }
       auto message = std::make_unique<point_cloud_interfaces::msg::CompressedPointCloud2>();
       fill_compressed_cloud(job.header, job.layout, payloads_[cloud], *message);
       depth_clouds_[cloud]->publish(std::move(message));

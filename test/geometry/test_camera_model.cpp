@@ -3,12 +3,12 @@
 // model, and the camera infos and TF poses that describe no usable camera.
 #include <gtest/gtest.h>
 
-#include <opencv2/calib3d.hpp>
-
 #include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
+
+#include <opencv2/calib3d.hpp>
 
 #include "tavrinox_camera_convertor/geometry/camera_frames.hpp"
 #include "tavrinox_camera_convertor/geometry/camera_info.hpp"
@@ -158,8 +158,8 @@ TEST(CameraModel, TakesPosesFromTfButNoBrokenOne)
   FramePose nan_rotation = pose;
   nan_rotation.rotation[0] = std::numeric_limits<double>::infinity();
   for (const Case & c : std::vector<Case>{
-      {not_finite, "translation"}, {long_quaternion, "quaternion has length"},
-      {nan_rotation, "rotation is not finite"}})
+        {not_finite, "translation"}, {long_quaternion, "quaternion has length"},
+        {nan_rotation, "rotation is not finite"}})
   {
     try {
       extrinsic_of(c.pose, "camera 2");

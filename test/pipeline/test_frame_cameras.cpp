@@ -4,12 +4,12 @@
 // follow the images.
 #include <gtest/gtest.h>
 
-#include <opencv2/calib3d.hpp>
-
 #include <cmath>
 #include <cstring>
 #include <random>
 #include <vector>
+
+#include <opencv2/calib3d.hpp>
 
 #include "tavrinox_camera_convertor/geometry/camera_frames.hpp"
 #include "tavrinox_camera_convertor/geometry/camera_info.hpp"
@@ -38,14 +38,14 @@ Frame random_frame(std::uint32_t width, std::uint32_t height, unsigned seed)
   std::bernoulli_distribution hole(0.3);
   Frame frame;
   for (ImageMessage * image : {&frame.depth_1, &frame.depth_2}) {
-    std::vector<std::uint16_t> mm(std::size_t{width} * height);
+    std::vector<std::uint16_t> mm(std::size_t{width} *height);
     for (auto & value : mm) {
       value = hole(random) ? 0 : static_cast<std::uint16_t>(depth(random));
     }
     *image = test::make_depth_image(width, height, mm);
   }
   frame.rgb_1 = test::make_color_image(
-    width, height, "rgb8", std::vector<std::uint8_t>(std::size_t{width} * height * 3, 7));
+    width, height, "rgb8", std::vector<std::uint8_t>(std::size_t{width} *height * 3, 7));
   return frame;
 }
 
@@ -85,7 +85,7 @@ TEST(FrameCameras, CamerasFromInfoAndTfWithTheConfigurationsNumbersGiveItsBytes)
 
   // Zero coefficients in each model a driver may name, and the pose as TF would carry it.
   for (const auto & [model, count] : std::vector<std::pair<const char *, std::size_t>>{
-      {"plumb_bob", 5}, {"rational_polynomial", 8}, {"equidistant", 4}, {"", 0}})
+        {"plumb_bob", 5}, {"rational_polynomial", 8}, {"equidistant", 4}, {"", 0}})
   {
     FrameCameras cameras = configured_cameras(config);
     for (CameraModel * camera : {&cameras.model_1, &cameras.model_2}) {
@@ -101,7 +101,9 @@ TEST(FrameCameras, CamerasFromInfoAndTfWithTheConfigurationsNumbersGiveItsBytes)
     EXPECT_TRUE(products.cam1_cloud.cloud.data == expected.cam1_cloud.cloud.data) << model;
     EXPECT_TRUE(products.cam2_cloud.cloud.data == expected.cam2_cloud.cloud.data) << model;
     EXPECT_TRUE(products.completed_depth.data == expected.completed_depth.data) << model;
-    EXPECT_TRUE(products.converted_cloud.cloud.data == expected.converted_cloud.cloud.data) << model;
+    EXPECT_TRUE(
+      products.converted_cloud.cloud.data ==
+      expected.converted_cloud.cloud.data) << model;
     EXPECT_EQ(products.cam2_cloud.header.stamp.sec, expected.cam2_cloud.header.stamp.sec);
   }
 }
@@ -126,7 +128,8 @@ Landing land(const cv::Point3d & point, const cv::Matx33d & k, const std::vector
   for (const double du : {-1e-3, 1e-3}) {
     for (const double dv : {-1e-3, 1e-3}) {
       landing.pixels.emplace_back(
-        static_cast<int>(std::trunc(pixel[0].x + du)), static_cast<int>(std::trunc(pixel[0].y + dv)));
+        static_cast<int>(std::trunc(pixel[0].x + du)),
+        static_cast<int>(std::trunc(pixel[0].y + dv)));
     }
   }
   return landing;

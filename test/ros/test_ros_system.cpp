@@ -276,6 +276,16 @@ TEST(RosSystem, FrameNamesTFCannotTakeAreRefusedNamingTheParameter)
   EXPECT_NE(output.find("parameter camera_2_frame = \"camera two\""), std::string::npos) << output;
   output = refused_start({"--ros-args", "-p", "camera_2_frame:=test_arm"});
   EXPECT_NE(output.find("names the arm frame itself"), std::string::npos) << output;
+  // The sources of real drivers take one of their words, and tf_timeout a sane number.
+  for (const std::string & setting :
+    {"input_reliability:=sensor_data", "intrinsics_source:=camerainfo",
+      "extrinsics_source:=urdf", "output_stamp:=later", "tf_timeout:=-1.0"})
+  {
+    output = refused_start({"--ros-args", "-p", setting});
+    EXPECT_NE(
+      output.find("Cannot start: parameter " + setting.substr(0, setting.find(':'))),
+      std::string::npos) << output;
+  }
 }
 
 }  // namespace

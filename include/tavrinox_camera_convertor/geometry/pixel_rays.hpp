@@ -34,9 +34,9 @@ public:
   }
 
   /// @brief Normalised x of the pixels of row `row`, width() of them.
-  const float * x_row(std::uint32_t row) const {return x_.data() + std::size_t{row} * width_;}
+  const float * x_row(std::uint32_t row) const {return x_.data() + std::size_t{row} *width_;}
   /// @brief Normalised y of the pixels of row `row`, width() of them.
-  const float * y_row(std::uint32_t row) const {return y_.data() + std::size_t{row} * width_;}
+  const float * y_row(std::uint32_t row) const {return y_.data() + std::size_t{row} *width_;}
 
   std::uint32_t width() const {return width_;}
   std::uint32_t height() const {return height_;}

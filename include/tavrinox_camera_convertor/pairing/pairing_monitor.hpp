@@ -72,6 +72,12 @@ public:
   void on_frame_rejected(const std::string & reason, TimePoint now);
 
   /**
+   * @brief Paired sets wait for something beside the pairing (a camera info, a transform):
+   *        `cause` says what, and is what a stall warning names; empty when nothing waits.
+   */
+  void set_waiting_for(std::string cause);
+
+  /**
    * @brief To be called regularly (on a timer, about once a second or more often).
    * @return the line to log at WARN, when one is due
    */
@@ -141,6 +147,7 @@ private:
   std::uint64_t rejected_total_ = 0;
   bool rejected_in_window_ = false;
   std::string last_rejection_;
+  std::string waiting_for_;
 };
 
 }  // namespace tavrinox_camera_convertor

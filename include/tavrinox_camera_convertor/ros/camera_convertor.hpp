@@ -6,7 +6,9 @@
 #include <pcl/point_types.h>
 #include <tf2_ros/static_transform_broadcaster.h>
 
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,7 +25,10 @@
 #include "tavrinox_camera_convertor/pairing/camera_input.hpp"
 #include "tavrinox_camera_convertor/pairing/pairing_monitor.hpp"
 #include "tavrinox_camera_convertor/pipeline/frame_pipeline.hpp"
+#include "tavrinox_camera_convertor/ros/camera_sources.hpp"
 #include "tavrinox_camera_convertor/ros/image_synchronizer.hpp"
+#include "tavrinox_camera_convertor/ros/input_qos.hpp"
+#include "tavrinox_camera_convertor/ros/node_parameters.hpp"
 #include "tavrinox_camera_convertor/ros/start_error.hpp"
 #include "tavrinox_camera_convertor/ros/transport_publishers.hpp"
 
@@ -52,9 +57,9 @@ pcl::PointCloud<pcl::PointXYZ>::Ptr depth_to_cloud(
  * outputs: compressed subtopics of each, camera 1's camera info, the cameras on TF when their
  * frames are named, and its health on /diagnostics. Also an rclcpp component.
  *
- * Parameters: `config_file` (the YAML file; the package's own when empty), `camera_1_frame` and
- * `camera_2_frame` (TF frames of the cameras; none when empty), `max_set_interval` (seconds a
- * set's stamps may span: negative learns it from the frame rates, 0 turns the bound off).
+ * Parameters (NodeParameters): the YAML file, the cameras' TF frames, the pairing bound, and
+ * opt-in sources for real drivers: best-effort inputs, intrinsics from camera infos, poses from
+ * TF at each image's stamp, and outputs stamped with their images' stamps.
  */
 class CameraConvertor : public rclcpp::Node
 {
@@ -81,16 +86,37 @@ private:
   using PointCloud2 = sensor_msgs::msg::PointCloud2;
   using SyncPolicy = ImageSyncPolicy;
 
-  /// @brief Reads the node's own parameters; throws std::invalid_argument naming a bad one.
-  void read_parameters();
+  /// One paired set of images, and when the synchronizer gave it.
+  struct PairedSet
+  {
+    std::shared_ptr<const Image> rgb_1;
+    std::shared_ptr<const Image> depth_1;
+    std::shared_ptr<const Image> rgb_2;
+    std::shared_ptr<const Image> depth_2;
+    InputStamps stamps;
+    std::chrono::steady_clock::time_point paired;
+  };
 
   /// @brief Reads the configuration, prints the matrices, subscribes and wires the synchronizer.
   void InitializeParams();
 
-  /// @brief Runs one paired set through the pipeline; a failing frame is logged, never fatal.
+  /// @brief Takes a paired set: runs it now, or lets it wait for its cameras.
   void synced_callback(
     std::shared_ptr<const Image> rgb_1, std::shared_ptr<const Image> depth_1,
     std::shared_ptr<const Image> rgb_2, std::shared_ptr<const Image> depth_2);
+
+  /// @brief Runs the waiting sets, oldest first, while their cameras can be had; gives up on
+  ///        those that waited for TF longer than tf_timeout or whose cameras are refused.
+  void run_waiting_sets();
+
+  /// @brief Runs one paired set through the pipeline; a failing frame is logged, never fatal.
+  void process_set(const PairedSet & set, const FrameCameras & cameras);
+
+  /// @brief Counts a set that will never be published, with a throttled WARN giving `reason`.
+  void drop_set(const std::string & reason);
+
+  /// Sets that may wait for their cameras at once; beyond, the oldest is given up.
+  static constexpr std::size_t kMostWaitingSets = 10;
 
   /// @brief Notes an image as it arrives, before the synchronizer sees it.
   void observe(CameraInput input, const Image & image);
@@ -101,6 +127,7 @@ private:
   /// @brief The converter's health for /diagnostics.
   void report_health(diagnostic_updater::DiagnosticStatusWrapper & status);
 
+  NodeParameters parameters_;
   std::string arm_frame_id_;         ///< as read; pipeline_ holds the working copy
   CameraIntrinsics intrinsics_1_;    ///< as read; pipeline_ holds the working copy
   CameraIntrinsics intrinsics_2_;    ///< as read; pipeline_ holds the working copy
@@ -118,9 +145,10 @@ private:
   rclcpp::Publisher<PointCloud2>::SharedPtr cam2_cloud_pub_;
 
   std::string config_path_;     ///< the file read, from `config_file` or the package's
-  std::string camera_1_frame_;  ///< empty: no frame
-  std::string camera_2_frame_;  ///< empty: no frame
-  double max_set_interval_s_ = -1.0;
+  std::unique_ptr<InputQos> input_qos_;
+  std::unique_ptr<CameraSources> sources_;
+  std::deque<PairedSet> waiting_;  ///< sets whose cameras a source has not given yet
+  rclcpp::TimerBase::SharedPtr waiting_timer_;
   PinholeCameraInfo camera_1_info_;
   rclcpp::Publisher<sensor_msgs::msg::CameraInfo>::SharedPtr depth_camera_info_pub_;
   std::unique_ptr<TransportPublishers> transports_;
