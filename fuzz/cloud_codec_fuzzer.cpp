@@ -15,12 +15,11 @@
 #include <cstdint>
 #include <exception>
 #include <string>
-#include <typeinfo>
 #include <vector>
 
 #include "codec_fuzz_limits.hpp"
+#include "codec_refusal.hpp"
 #include "fuzz_finding.hpp"
-#include "tavrinox_camera_convertor/codec/cloud_codec_error.hpp"
 #include "tavrinox_camera_convertor/codec/cloud_decoder.hpp"
 #include "tavrinox_camera_convertor/codec/cloud_encoder.hpp"
 #include "tavrinox_camera_convertor/geometry/cloud_encoding.hpp"
@@ -181,14 +180,7 @@ bool decode(
   tc::CloudDecoder & decoder, const std::uint8_t * payload, std::size_t size,
   const pcl::PCLPointCloud2 & layout, pcl::PCLPointCloud2 & out, tc::CloudPayloadKind & kind)
 {
-  try {
-    kind = decoder.decode(payload, size, layout, out);
-    return true;
-  } catch (const tc::CloudCodecError &) {
-    return false;
-  } catch (const std::exception & error) {
-    finding(std::string("foreign exception ") + typeid(error).name() + ": " + error.what());
-  }
+  return tc::fuzz::decoded_or_refused([&] {kind = decoder.decode(payload, size, layout, out);});
 }
 
 }  // namespace

@@ -7,44 +7,33 @@
 #include <cstdint>
 #include <exception>
 #include <string>
-#include <typeinfo>
 #include <vector>
 
 #include "codec_fuzz_limits.hpp"
+#include "codec_refusal.hpp"
 #include "fuzz_finding.hpp"
-#include "tavrinox_camera_convertor/codec/cloud_codec_error.hpp"
 #include "tavrinox_camera_convertor/codec/depth_image_codec.hpp"
 #include "tavrinox_camera_convertor/geometry/depth_pixels.hpp"
 #include "tavrinox_camera_convertor/geometry/image.hpp"
 
+namespace tavrinox_camera_convertor::fuzz
+{
 namespace
 {
 
-namespace tc = tavrinox_camera_convertor;
-using tc::fuzz::codec_fuzz_limits;
-using tc::fuzz::finding;
-using tc::fuzz::require;
-
-/// Whether `payload` decoded; anything but CloudCodecError thrown is a finding.
+/// Whether the depth image decoder took `payload`, under the rule of codec_refusal.hpp.
 bool decode(
-  tc::DepthImageDecoder & decoder, const std::uint8_t * payload, std::size_t size,
+  DepthImageDecoder & decoder, const std::uint8_t * payload, std::size_t size,
   std::uint32_t & width, std::uint32_t & height, std::vector<std::uint16_t> & millimetres)
 {
-  try {
-    decoder.decode(payload, size, width, height, millimetres);
-    return true;
-  } catch (const tc::CloudCodecError &) {
-    return false;
-  } catch (const std::exception & error) {
-    finding(std::string("decode threw ") + typeid(error).name() + ": " + error.what());
-  }
+  return decoded_or_refused(
+    [&] {decoder.decode(payload, size, width, height, millimetres);});
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t * data, std::size_t size)
+/// @brief One input: decoded, encoded again and decoded again to the same image, or refused.
+int check_depth_payload(const std::uint8_t * data, std::size_t size)
 {
-  tc::DepthImageDecoder decoder(codec_fuzz_limits());
+  DepthImageDecoder decoder(codec_fuzz_limits());
   std::uint32_t width = 0;
   std::uint32_t height = 0;
   std::vector<std::uint16_t> millimetres;
@@ -57,19 +46,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t * data, std::size_t siz
   require(millimetres.size() <= codec_fuzz_limits().max_pixels, "decoded beyond the limit");
 
   // What was decoded, encoded again, must decode to the very same millimetres.
-  tc::ImageView view;
+  ImageView view;
   view.width = width;
   view.height = height;
   view.encoding = "16UC1";
-  view.is_bigendian = tc::host_is_bigendian();
+  view.is_bigendian = host_is_bigendian();
   view.step = 2 * width;
   view.data = reinterpret_cast<const std::uint8_t *>(millimetres.data());
   view.size = 2 * millimetres.size();
   std::vector<std::uint8_t> again;
   try {
     std::vector<std::uint16_t> scratch;
-    tc::DepthImageEncoder encoder;
-    encoder.encode(tc::DepthPixels(view, "decoded", scratch), again);
+    DepthImageEncoder encoder;
+    encoder.encode(DepthPixels(view, "decoded", scratch), again);
   } catch (const std::exception & error) {
     finding(std::string("a decoded image could not be encoded again: ") + error.what());
   }
@@ -83,4 +72,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t * data, std::size_t siz
     second_width == width && second_height == height && second == millimetres,
     "encoded again and decoded, the image changed");
   return 0;
+}
+
+}  // namespace
+}  // namespace tavrinox_camera_convertor::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t * data, std::size_t size)
+{
+  return tavrinox_camera_convertor::fuzz::check_depth_payload(data, size);
 }
