@@ -44,6 +44,13 @@ std::shared_ptr<sensor_msgs::msg::Image> ColorImageSubscriber::decode(
   return image;
 }
 
+void ColorImageSubscriber::subscribeImpl(
+  rclcpp::Node * node, const std::string & base_topic, const Callback & callback,
+  rmw_qos_profile_t custom_qos, rclcpp::SubscriptionOptions options)
+{
+  subscribeImplWithOptions(node, base_topic, callback, custom_qos, options);
+}
+
 void ColorImageSubscriber::internalCallback(
   const std::shared_ptr<const sensor_msgs::msg::CompressedImage> & message,
   const Callback & user_callback)

@@ -39,6 +39,14 @@ public:
     const sensor_msgs::msg::CompressedImage & compressed);
 
 protected:
+  using image_transport::SimpleSubscriberPlugin<sensor_msgs::msg::CompressedImage>::subscribeImpl;
+
+  /// @brief Subscribes with `options`: image_transport's own republisher subscribes this way, and
+  ///        the base class would log an error before subscribing without them.
+  void subscribeImpl(
+    rclcpp::Node * node, const std::string & base_topic, const Callback & callback,
+    rmw_qos_profile_t custom_qos, rclcpp::SubscriptionOptions options) override;
+
   void internalCallback(
     const std::shared_ptr<const sensor_msgs::msg::CompressedImage> & message,
     const Callback & user_callback) override;
