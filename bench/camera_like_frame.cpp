@@ -9,6 +9,7 @@
 
 #include "packed_image.hpp"
 #include "sample_scene.hpp"
+#include "scaled_camera_config.hpp"
 
 namespace tavrinox_camera_convertor::bench
 {
@@ -22,20 +23,6 @@ constexpr double kSubpixelSteps = 32.0;
 constexpr double kOpticsBlurPixels = 0.7;
 constexpr double kReadNoiseLevels = 2.0;
 constexpr double kShotNoiseVariancePerLevel = 0.1;
-
-CameraConfig scaled(CameraConfig config, std::uint32_t width, std::uint32_t height)
-{
-  const float scale_x = static_cast<float>(width) / 640.0f;
-  const float scale_y = static_cast<float>(height) / 480.0f;
-  for (CameraIntrinsics * k : {&config.intrinsics_1, &config.intrinsics_2}) {
-    k->fx *= scale_x;
-    k->fy *= scale_y;
-    // Pixel centres stay where they were on the scene: the scaling is about the image's corner.
-    k->cx = (k->cx + 0.5f) * scale_x - 0.5f;
-    k->cy = (k->cy + 0.5f) * scale_y - 0.5f;
-  }
-  return config;
-}
 
 /// Unit Gaussian noise that pixels within about `radius` of each other share.
 cv::Mat1f shared_noise(int rows, int columns, double radius, std::mt19937 & random)
@@ -96,7 +83,7 @@ cv::Mat3b camera_colour(const cv::Mat3b & clean, std::mt19937 & random)
 CameraLikeFrame camera_like_frame(
   const CameraConfig & config, std::uint32_t width, std::uint32_t height)
 {
-  const CameraConfig camera = scaled(config, width, height);
+  const CameraConfig camera = scaled_camera_config(config, width, height);
   const SampleScene scene = render_sample_scene(camera, width, height);
   std::mt19937 random(7);
   const cv::Mat1w truth(

@@ -6,10 +6,8 @@
 // the time to encode and to make the cloud again on the other side. Noisy synthetic depth at
 // 1280 x 720 and 640 x 480, the sample tabletop as a stereo camera measures it at 1280 x 720,
 // and any 16-bit PNG depth files named on the command line.
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,9 +16,10 @@
 #include "camera_like_frame.hpp"
 #include "cloud_codec_candidates.hpp"
 #include "cloud_codec_depth_candidates.hpp"
-#include "cloud_codec_options.hpp"
-#include "cpu_milliseconds_of.hpp"
+#include "codec_benchmark_setup.hpp"
+#include "codec_timings.hpp"
 #include "depth_case.hpp"
+#include "median_of.hpp"
 #include "milliseconds_of.hpp"
 #include "packed_image.hpp"
 #include "synthetic_depth.hpp"
@@ -33,12 +32,6 @@ namespace
 
 /// The share of the generated pixels without depth, in round blobs.
 constexpr double kHoleShare = 0.1;
-
-double median_of(std::vector<double> samples)
-{
-  std::sort(samples.begin(), samples.end());
-  return samples[samples.size() / 2];
-}
 
 /// The millimetres of `depth`, packed row-major.
 std::vector<std::uint16_t> millimetres_of(const DepthPixels & depth)
@@ -75,35 +68,22 @@ bool run_depth_code_case(const DepthCase & one, int runs)
     bench.decode(coded, depth.width(), depth.height(), decoded);
     const bool identical = decoded == original;
     all_identical = all_identical && identical;
-    std::vector<double> encode_cpu;
-    std::vector<double> decode_cpu;
-    std::vector<double> encode_wall;
-    std::vector<double> decode_wall;
-    for (int run = 0; run < runs; ++run) {
-      encode_wall.push_back(
-        milliseconds_of(
-          [&] {encode_cpu.push_back(cpu_milliseconds_of([&] {bench.encode(depth, coded);}));}));
-      decode_wall.push_back(
-        milliseconds_of(
-          [&] {
-            decode_cpu.push_back(
-              cpu_milliseconds_of(
-                [&] {bench.decode(coded, depth.width(), depth.height(), decoded);}));
-          }));
-    }
+    const CodecTimings timings = time_codec(
+      runs, [&] {bench.encode(depth, coded);},
+      [&] {bench.decode(coded, depth.width(), depth.height(), decoded);});
     const double ratio = static_cast<double>(raw) / static_cast<double>(coded.size());
     const std::string shown = std::string(name_of(candidate)) +
       (candidate == kChosenDepthCode ? " (chosen)" : "");
     std::printf(
       "%-32s %11zu %6.2fx %10.2f %10.2f %10.2f %10.2f %9s\n", shown.c_str(), coded.size(), ratio,
-      median_of(encode_cpu), median_of(decode_cpu), median_of(encode_wall),
-      median_of(decode_wall), identical ? "yes" : "NO");
+      timings.encode_cpu, timings.decode_cpu, timings.encode_wall, timings.decode_wall,
+      identical ? "yes" : "NO");
     std::printf(
       "case=%s depth_code=%s raw_bytes=%zu coded_bytes=%zu encode_cpu_ms_median=%.3f "
       "decode_cpu_ms_median=%.3f encode_wall_ms_median=%.3f decode_wall_ms_median=%.3f "
       "identical=%s\n", one.name.c_str(), name_of(candidate), raw, coded.size(),
-      median_of(encode_cpu), median_of(decode_cpu), median_of(encode_wall),
-      median_of(decode_wall), identical ? "yes" : "no");
+      timings.encode_cpu, timings.decode_cpu, timings.encode_wall, timings.decode_wall,
+      identical ? "yes" : "no");
   }
   return all_identical;
 }
@@ -159,12 +139,8 @@ bool run_case(const DepthCase & one, int runs, CandidateWorkbench & bench)
   return all_identical;
 }
 
-int run(int argc, char ** argv)
+int run(const CodecBenchmarkSetup & setup)
 {
-  const CloudCodecOptions options =
-    parse_cloud_codec_options(argc, argv, TAVRINOX_DEFAULT_CONFIG);
-  std::ostringstream matrices;
-  const CameraConfig config = load_camera_config(options.config, matrices);
   std::vector<DepthCase> cases;
   for (const auto & [width, height] : {std::pair<std::uint32_t, std::uint32_t>{1280, 720},
       {640, 480}})
@@ -173,24 +149,24 @@ int run(int argc, char ** argv)
     cases.push_back(
       depth_case(
         "noisy_" + std::to_string(width) + "x" + std::to_string(height),
-        depth_image_message(width, height, mm.data()), config));
+        depth_image_message(width, height, mm.data()), setup.config));
   }
-  CameraLikeFrame camera_like = camera_like_frame(config, 1280, 720);
+  CameraLikeFrame camera_like = camera_like_frame(setup.config, 1280, 720);
   cases.push_back(
     DepthCase{"camera_like_1280x720", std::move(camera_like.depth), camera_like.intrinsics,
       camera_like.extrinsic});
-  for (const std::string & path : options.depth_files) {
-    cases.push_back(depth_file_case(path, config));
+  for (const std::string & path : setup.options.files) {
+    cases.push_back(depth_file_case(path, setup.config));
   }
   std::printf(
     "Cloud codec candidates, median of %d runs each; \"decode\" ends with the cloud message "
     "(the image candidates back-project with ArmCloudWriter), ratio = raw cloud bytes / coded "
-    "bytes\n", options.runs);
+    "bytes\n", setup.options.runs);
   CandidateWorkbench bench;
   bool identical = true;
   for (const DepthCase & one : cases) {
-    identical = run_depth_code_case(one, options.runs) && identical;
-    identical = run_case(one, options.runs, bench) && identical;
+    identical = run_depth_code_case(one, setup.options.runs) && identical;
+    identical = run_case(one, setup.options.runs, bench) && identical;
   }
   return agreement_status(identical, "a candidate did not give the cloud back bit for bit");
 }
@@ -200,7 +176,8 @@ int run(int argc, char ** argv)
 
 int main(int argc, char ** argv)
 {
-  return tavrinox_camera_convertor::bench::guarded_main(
-    tavrinox_camera_convertor::bench::run, argc, argv, "tavrinox_cloud_codec_benchmark",
+  return tavrinox_camera_convertor::bench::codec_benchmark_main<
+    tavrinox_camera_convertor::bench::run>(
+    argc, argv, "tavrinox_cloud_codec_benchmark",
     "usage: tavrinox_cloud_codec_benchmark [--runs N] [--config FILE] [DEPTH.png ...]");
 }

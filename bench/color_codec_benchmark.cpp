@@ -4,10 +4,8 @@
 // costs one core however busy the machine) and on the steady clock. The sample tabletop as a
 // colour camera delivers it at 1280 x 720 (bgr8, rgb8, bgra8), as ray-cast (flat colours, like
 // the stand-in cameras'), and any image files named on the command line (read as bgr8).
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -17,9 +15,9 @@
 
 #include "benchmark_exit.hpp"
 #include "camera_like_frame.hpp"
+#include "codec_benchmark_setup.hpp"
+#include "codec_timings.hpp"
 #include "color_codec_candidates.hpp"
-#include "cpu_milliseconds_of.hpp"
-#include "milliseconds_of.hpp"
 #include "packed_image.hpp"
 #include "tavrinox_camera_convertor/geometry/camera_config.hpp"
 
@@ -27,43 +25,6 @@ namespace tavrinox_camera_convertor::bench
 {
 namespace
 {
-
-struct Options
-{
-  std::string config = TAVRINOX_DEFAULT_CONFIG;
-  int runs = 15;
-  std::vector<std::string> files;
-};
-
-Options parse(int argc, char ** argv)
-{
-  Options options;
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    if ((argument == "--runs" || argument == "--config") && i + 1 < argc) {
-      const std::string value = argv[++i];
-      if (argument == "--config") {
-        options.config = value;
-      } else {
-        options.runs = std::stoi(value);
-        if (options.runs < 1 || options.runs > 1000) {
-          throw std::runtime_error("--runs takes a whole number from 1 to 1000, not " + value);
-        }
-      }
-    } else if (argument.rfind("--", 0) == 0) {
-      throw std::runtime_error("unknown option or missing value: " + argument);
-    } else {
-      options.files.push_back(argument);
-    }
-  }
-  return options;
-}
-
-double median_of(std::vector<double> samples)
-{
-  std::sort(samples.begin(), samples.end());
-  return samples[samples.size() / 2];
-}
 
 /// `image` with its first and third channels swapped, and named `encoding`.
 ImageMessage swapped(ImageMessage image, const std::string & encoding)
@@ -110,47 +71,34 @@ bool run_case(const std::string & name, const ImageMessage & image, int runs)
     if (candidate == ColorCandidate::png1) {
       png_bytes = coded.size();
     }
-    std::vector<double> encode_cpu;
-    std::vector<double> decode_cpu;
-    std::vector<double> encode_wall;
-    std::vector<double> decode_wall;
-    for (int run = 0; run < runs; ++run) {
-      encode_wall.push_back(
-        milliseconds_of(
-          [&] {encode_cpu.push_back(cpu_milliseconds_of([&] {bench.encode(image, coded);}));}));
-      decode_wall.push_back(
-        milliseconds_of(
-          [&] {decode_cpu.push_back(cpu_milliseconds_of([&] {bench.decode(coded, decoded);}));}));
-    }
+    const CodecTimings timings = time_codec(
+      runs, [&] {bench.encode(image, coded);}, [&] {bench.decode(coded, decoded);});
     const double of_png = static_cast<double>(coded.size()) / static_cast<double>(png_bytes);
     const std::string shown = std::string(name_of(candidate)) +
       (candidate == kChosenColorCandidate ? " (chosen)" : "");
     std::printf(
       "%-30s %11zu %8.3f %10.2f %10.2f %10.2f %10.2f %9s\n", shown.c_str(), coded.size(), of_png,
-      median_of(encode_cpu), median_of(decode_cpu), median_of(encode_wall),
-      median_of(decode_wall), identical ? "yes" : "NO");
+      timings.encode_cpu, timings.decode_cpu, timings.encode_wall, timings.decode_wall,
+      identical ? "yes" : "NO");
     std::printf(
       "case=%s color_code=%s raw_bytes=%zu coded_bytes=%zu png_bytes=%zu "
       "encode_cpu_ms_median=%.3f decode_cpu_ms_median=%.3f encode_wall_ms_median=%.3f "
       "decode_wall_ms_median=%.3f identical=%s\n", name.c_str(), name_of(candidate),
-      image.data.size(), coded.size(), png_bytes, median_of(encode_cpu), median_of(decode_cpu),
-      median_of(encode_wall), median_of(decode_wall), identical ? "yes" : "no");
+      image.data.size(), coded.size(), png_bytes, timings.encode_cpu, timings.decode_cpu,
+      timings.encode_wall, timings.decode_wall, identical ? "yes" : "no");
   }
   return all_identical;
 }
 
-int run(int argc, char ** argv)
+int run(const CodecBenchmarkSetup & setup)
 {
-  const Options options = parse(argc, argv);
-  std::ostringstream matrices;
-  const CameraConfig config = load_camera_config(options.config, matrices);
-  const CameraLikeFrame frame = camera_like_frame(config, 1280, 720);
+  const CameraLikeFrame frame = camera_like_frame(setup.config, 1280, 720);
   std::vector<std::pair<std::string, ImageMessage>> cases = {
     {"camera_like_1280x720", frame.colour},
     {"camera_like_1280x720", swapped(frame.colour, "rgb8")},
     {"camera_like_1280x720", with_alpha(frame.colour)},
     {"rendered_1280x720", frame.rendered_colour}};
-  for (const std::string & path : options.files) {
+  for (const std::string & path : setup.options.files) {
     const cv::Mat image = cv::imread(path, cv::IMREAD_COLOR);
     if (image.empty()) {
       throw std::runtime_error(path + ": cannot read a colour image");
@@ -159,10 +107,10 @@ int run(int argc, char ** argv)
   }
   std::printf(
     "Colour codec candidates, median of %d runs each; \"of png\" = coded bytes / png1's\n",
-    options.runs);
+    setup.options.runs);
   bool identical = true;
   for (const auto & [name, image] : cases) {
-    identical = run_case(name, image, options.runs) && identical;
+    identical = run_case(name, image, setup.options.runs) && identical;
   }
   return agreement_status(identical, "a candidate did not give the image back byte for byte");
 }
@@ -172,7 +120,8 @@ int run(int argc, char ** argv)
 
 int main(int argc, char ** argv)
 {
-  return tavrinox_camera_convertor::bench::guarded_main(
-    tavrinox_camera_convertor::bench::run, argc, argv, "tavrinox_color_codec_benchmark",
+  return tavrinox_camera_convertor::bench::codec_benchmark_main<
+    tavrinox_camera_convertor::bench::run>(
+    argc, argv, "tavrinox_color_codec_benchmark",
     "usage: tavrinox_color_codec_benchmark [--runs N] [--config FILE] [IMAGE ...]");
 }

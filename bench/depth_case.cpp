@@ -8,22 +8,15 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "packed_image.hpp"
+#include "scaled_camera_config.hpp"
 
 namespace tavrinox_camera_convertor::bench
 {
 
 DepthCase depth_case(const std::string & name, ImageMessage depth, const CameraConfig & config)
 {
-  const float scale_x = static_cast<float>(depth.width) / 640.0f;
-  const float scale_y = static_cast<float>(depth.height) / 480.0f;
-  DepthCase result{name, std::move(depth), config.intrinsics_1, config.extrinsic_1};
-  CameraIntrinsics & k = result.intrinsics;
-  k.fx *= scale_x;
-  k.fy *= scale_y;
-  // Pixel centres stay where they were on the scene: the scaling is about the image's corner.
-  k.cx = (k.cx + 0.5f) * scale_x - 0.5f;
-  k.cy = (k.cy + 0.5f) * scale_y - 0.5f;
-  return result;
+  const CameraConfig scaled = scaled_camera_config(config, depth.width, depth.height);
+  return DepthCase{name, std::move(depth), scaled.intrinsics_1, scaled.extrinsic_1};
 }
 
 DepthCase depth_file_case(const std::string & path, const CameraConfig & config)

@@ -11,6 +11,7 @@
 
 #include "codec/cloud_codec_round_trip.hpp"
 #include "sample_scene.hpp"
+#include "scaled_camera_config.hpp"
 #include "synthetic_depth.hpp"
 #include "tavrinox_camera_convertor/geometry/camera_config.hpp"
 #include "tavrinox_camera_convertor/geometry/instruction_set.hpp"
@@ -30,16 +31,7 @@ CameraConfig package_config()
 /// The package's cameras, their 640 x 480 intrinsics scaled to `width` x `height`.
 CameraConfig scaled_config(std::uint32_t width, std::uint32_t height)
 {
-  CameraConfig config = package_config();
-  const float scale_x = static_cast<float>(width) / 640.0f;
-  const float scale_y = static_cast<float>(height) / 480.0f;
-  for (CameraIntrinsics * k : {&config.intrinsics_1, &config.intrinsics_2}) {
-    k->fx *= scale_x;
-    k->fy *= scale_y;
-    k->cx = (k->cx + 0.5f) * scale_x - 0.5f;
-    k->cy = (k->cy + 0.5f) * scale_y - 0.5f;
-  }
-  return config;
+  return scaled_camera_config(package_config(), width, height);
 }
 
 TEST(CloudCodecFrames, SampleSceneCloudsComeBackBitForBitInEveryInstructionSet)

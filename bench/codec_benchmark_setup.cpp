@@ -1,17 +1,18 @@
 // Copyright 2026 Tavrinox developers. Licensed under the Apache License, Version 2.0.
-#include "cloud_codec_options.hpp"
+#include "codec_benchmark_setup.hpp"
 
 #include <cstddef>
 #include <exception>
+#include <sstream>
 #include <stdexcept>
 
 namespace tavrinox_camera_convertor::bench
 {
 
-CloudCodecOptions parse_cloud_codec_options(
+CodecBenchmarkOptions parse_codec_benchmark_options(
   int argc, const char * const * argv, const std::string & default_config)
 {
-  CloudCodecOptions options;
+  CodecBenchmarkOptions options;
   options.config = default_config;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
@@ -35,10 +36,20 @@ CloudCodecOptions parse_cloud_codec_options(
     } else if (argument.rfind("--", 0) == 0) {
       throw std::runtime_error("unknown option or missing value: " + argument);
     } else {
-      options.depth_files.push_back(argument);
+      options.files.push_back(argument);
     }
   }
   return options;
+}
+
+CodecBenchmarkSetup codec_benchmark_setup(
+  int argc, const char * const * argv, const std::string & default_config)
+{
+  CodecBenchmarkSetup setup;
+  setup.options = parse_codec_benchmark_options(argc, argv, default_config);
+  std::ostringstream matrices;
+  setup.config = load_camera_config(setup.options.config, matrices);
+  return setup;
 }
 
 }  // namespace tavrinox_camera_convertor::bench
