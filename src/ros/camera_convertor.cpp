@@ -78,7 +78,10 @@ CameraConvertor::CameraConvertor(const rclcpp::NodeOptions & options)
   try {
     parameters_ = read_node_parameters(*this);
     config_path_ = parameters_.config_file;
-    monitor_ = std::make_unique<PairingMonitor>(parameters_.max_set_interval_s);
+    pairing_ = std::make_unique<ImagePairing>(
+      parameters_.max_set_interval_s, [this](const ImagePairing::Set & set) {
+        synced_callback(set[0].image, set[1].image, set[2].image, set[3].image);
+      });
     reading_configuration = true;
     InitializeParams();
     reading_configuration = false;
@@ -106,10 +109,13 @@ CameraConvertor::CameraConvertor(const rclcpp::NodeOptions & options)
     publish_camera_frames();
     stall_timer_ = create_wall_timer(
       std::chrono::milliseconds(250), [this] {
-        if (const auto warning = monitor_->poll(SteadyClock::now())) {
+        if (const auto warning = monitor().poll(SteadyClock::now())) {
           RCLCPP_WARN(get_logger(), "%s", warning->c_str());
         }
       });
+    // Releases the set that waits for a later image once none comes.
+    pairing_timer_ = create_wall_timer(
+      std::chrono::milliseconds(50), [this] {pairing_->poll(SteadyClock::now());});
     diagnostics_ = std::make_unique<diagnostic_updater::Updater>(this);
     diagnostics_->setHardwareID("none");
     diagnostics_->add(
@@ -174,32 +180,16 @@ void CameraConvertor::InitializeParams()
     this, config.depth_topic_2, qos, input_qos_->options_for(config.depth_topic_2));
   sources_ = std::make_unique<CameraSources>(*this, parameters_, config, *input_qos_, std::cout);
 
-  // Registered before the synchronizer connects, so each image is noted (and the bound it
-  // teaches applied) before the synchronizer pairs it.
-  rgb_sub_1_.registerCallback(
-    [this](const Image::ConstSharedPtr & image) {observe(CameraInput::rgb_1, *image);});
-  depth_sub_1_.registerCallback(
-    [this](const Image::ConstSharedPtr & image) {observe(CameraInput::depth_1, *image);});
-  rgb_sub_2_.registerCallback(
-    [this](const Image::ConstSharedPtr & image) {observe(CameraInput::rgb_2, *image);});
-  depth_sub_2_.registerCallback(
-    [this](const Image::ConstSharedPtr & image) {observe(CameraInput::depth_2, *image);});
-
-  sync_ = std::make_shared<message_filters::Synchronizer<SyncPolicy>>(
-    SyncPolicy(10), rgb_sub_1_, depth_sub_1_, rgb_sub_2_, depth_sub_2_);
-  using std::placeholders::_1;
-  using std::placeholders::_2;
-  using std::placeholders::_3;
-  using std::placeholders::_4;
-  sync_->registerCallback(std::bind(&CameraConvertor::synced_callback, this, _1, _2, _3, _4));
-}
-
-void CameraConvertor::observe(CameraInput input, const Image & image)
-{
-  monitor_->on_image(input, stamp_ns(image), SteadyClock::now());
-  if (sync_) {
-    apply_pairing_bound(monitor_->pairing_bound(), applied_bound_ns_, *sync_);
-  }
+  // Each image is noted first (and the bound it teaches applied), then paired.
+  const auto pair = [this](CameraInput input) {
+      return [this, input](const Image::ConstSharedPtr & image) {
+               pairing_->add(input, stamp_ns(*image), SteadyClock::now(), image);
+             };
+    };
+  rgb_sub_1_.registerCallback(pair(CameraInput::rgb_1));
+  depth_sub_1_.registerCallback(pair(CameraInput::depth_1));
+  rgb_sub_2_.registerCallback(pair(CameraInput::rgb_2));
+  depth_sub_2_.registerCallback(pair(CameraInput::depth_2));
 }
 
 void CameraConvertor::synced_callback(
@@ -211,11 +201,6 @@ void CameraConvertor::synced_callback(
     {}, SteadyClock::now()};
   set.stamps = {
     stamp_ns(*set.rgb_1), stamp_ns(*set.depth_1), stamp_ns(*set.rgb_2), stamp_ns(*set.depth_2)};
-  // The synchronizer holds candidates it formed before the bound last changed.
-  if (!monitor_->pairing_bound().accepts(set.stamps)) {
-    monitor_->on_set_mixed(set.stamps, set.paired);
-    return;
-  }
   if (!sources_->may_wait()) {
     process_set(set, sources_->cameras_for(*set.depth_1, *set.depth_2).cameras);
     return;
@@ -242,12 +227,12 @@ void CameraConvertor::run_waiting_sets()
     const bool tf_too_late = outcome.status == CamerasOutcome::Status::waiting_for_tf &&
       SteadyClock::now() - set.paired > tf_timeout;
     if (outcome.status == CamerasOutcome::Status::ready) {
-      monitor_->set_waiting_for({});
+      monitor().set_waiting_for({});
       process_set(set, outcome.cameras);
     } else if (outcome.status == CamerasOutcome::Status::refused || tf_too_late) {
       drop_set(outcome.reason);
     } else {
-      monitor_->set_waiting_for(outcome.reason);
+      monitor().set_waiting_for(outcome.reason);
       return;
     }
     waiting_.pop_front();
@@ -256,7 +241,7 @@ void CameraConvertor::run_waiting_sets()
 
 void CameraConvertor::drop_set(const std::string & reason)
 {
-  monitor_->on_frame_rejected(reason, SteadyClock::now());
+  monitor().on_frame_rejected(reason, SteadyClock::now());
   RCLCPP_WARN_THROTTLE(
     get_logger(), error_log_clock_, 5000, "Set not published: %s", reason.c_str());
 }
@@ -286,12 +271,12 @@ void CameraConvertor::process_set(const PairedSet & set, const FrameCameras & ca
       ClockStamps stamps(clock);
       pipeline_->process(depth, cameras, color, stamps, output);
     }
-    if (const auto resumed = monitor_->on_set_processed(set.stamps, SteadyClock::now())) {
+    if (const auto resumed = monitor().on_set_processed(set.stamps, SteadyClock::now())) {
       RCLCPP_INFO(get_logger(), "%s", resumed->c_str());
     }
   } catch (const std::exception & error) {
     // One bad frame must not end the node; what was published before the failure stands.
-    monitor_->on_frame_rejected(error.what(), SteadyClock::now());
+    monitor().on_frame_rejected(error.what(), SteadyClock::now());
     RCLCPP_ERROR_THROTTLE(get_logger(), error_log_clock_, 5000, "Frame dropped: %s", error.what());
   }
 }

@@ -77,7 +77,7 @@ void CameraConvertor::publish_camera_frames()
 
 void CameraConvertor::report_health(diagnostic_updater::DiagnosticStatusWrapper & status)
 {
-  const HealthSummary summary = monitor_->summary(std::chrono::steady_clock::now());
+  const HealthSummary summary = monitor().summary(std::chrono::steady_clock::now());
   status.summary(diagnostic_level(summary.level), summary.message);
   for (const auto & [key, value] : summary.values) {
     status.add(key, value);

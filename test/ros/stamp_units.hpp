@@ -6,11 +6,10 @@
 
 #include <builtin_interfaces/msg/time.hpp>
 
+#include "pairing/time_units.hpp"
+
 namespace tavrinox_camera_convertor::test
 {
-
-inline constexpr std::int64_t kMillisecond = 1000000;
-inline constexpr std::int64_t kSecond = 1000 * kMillisecond;
 
 inline std::int64_t stamp_ns(const builtin_interfaces::msg::Time & stamp)
 {

@@ -23,10 +23,10 @@
 #include "tavrinox_camera_convertor/geometry/camera_intrinsics.hpp"
 #include "tavrinox_camera_convertor/geometry/extrinsic_transform.hpp"
 #include "tavrinox_camera_convertor/pairing/camera_input.hpp"
+#include "tavrinox_camera_convertor/pairing/input_pairing.hpp"
 #include "tavrinox_camera_convertor/pairing/pairing_monitor.hpp"
 #include "tavrinox_camera_convertor/pipeline/frame_pipeline.hpp"
 #include "tavrinox_camera_convertor/ros/camera_sources.hpp"
-#include "tavrinox_camera_convertor/ros/image_synchronizer.hpp"
 #include "tavrinox_camera_convertor/ros/input_qos.hpp"
 #include "tavrinox_camera_convertor/ros/node_parameters.hpp"
 #include "tavrinox_camera_convertor/ros/start_error.hpp"
@@ -84,7 +84,7 @@ public:
 private:
   using Image = sensor_msgs::msg::Image;
   using PointCloud2 = sensor_msgs::msg::PointCloud2;
-  using SyncPolicy = ImageSyncPolicy;
+  using ImagePairing = InputPairing<std::shared_ptr<const Image>>;
 
   /// One paired set of images, and when the synchronizer gave it.
   struct PairedSet
@@ -118,8 +118,7 @@ private:
   /// Sets that may wait for their cameras at once; beyond, the oldest is given up.
   static constexpr std::size_t kMostWaitingSets = 10;
 
-  /// @brief Notes an image as it arrives, before the synchronizer sees it.
-  void observe(CameraInput input, const Image & image);
+  PairingMonitor & monitor() {return pairing_->monitor();}
 
   /// @brief Publishes each named camera frame's pose in the arm frame on /tf_static.
   void publish_camera_frames();
@@ -137,7 +136,6 @@ private:
   message_filters::Subscriber<Image, rclcpp::Node> rgb_sub_1_;
   message_filters::Subscriber<Image, rclcpp::Node> depth_sub_2_;
   message_filters::Subscriber<Image, rclcpp::Node> rgb_sub_2_;
-  std::shared_ptr<message_filters::Synchronizer<SyncPolicy>> sync_;
   rclcpp::Publisher<Image>::SharedPtr color_image_pub_;
   rclcpp::Publisher<Image>::SharedPtr depth_image_pub_;
   rclcpp::Publisher<PointCloud2>::SharedPtr converted_cloud_pub_;
@@ -153,9 +151,9 @@ private:
   rclcpp::Publisher<sensor_msgs::msg::CameraInfo>::SharedPtr depth_camera_info_pub_;
   std::unique_ptr<TransportPublishers> transports_;
   std::unique_ptr<tf2_ros::StaticTransformBroadcaster> camera_frames_;
-  std::unique_ptr<PairingMonitor> monitor_;
-  std::optional<std::int64_t> applied_bound_ns_;  ///< what the synchronizer was last given
+  std::unique_ptr<ImagePairing> pairing_;  ///< the inputs' images to sets, and their monitor
   rclcpp::TimerBase::SharedPtr stall_timer_;
+  rclcpp::TimerBase::SharedPtr pairing_timer_;
   std::unique_ptr<diagnostic_updater::Updater> diagnostics_;
   std::unique_ptr<FramePipeline> pipeline_;
   rclcpp::Clock error_log_clock_{RCL_STEADY_TIME};

@@ -12,8 +12,8 @@
 #include <tuple>
 #include <vector>
 
-#include "node_pairing.hpp"
-#include "pairing_streams.hpp"
+#include "pairing/node_pairing.hpp"
+#include "pairing/pairing_streams.hpp"
 
 namespace tavrinox_camera_convertor::test
 {
@@ -63,9 +63,9 @@ public:
     return frame_2 && present(1, frame_1) == 2 && present(2, *frame_2) == 2;
   }
 
-  /// @brief Camera 1's frames that have a partner; the last is left out, as its set waits for
-  ///        a later image to show that nothing better is coming.
-  std::vector<int> paired_frames() const
+  /// @brief Camera 1's frames that have a partner; unless `with_last`, the last is left out, as
+  ///        its set waits for a later image or the end of the stream.
+  std::vector<int> paired_frames(bool with_last = false) const
   {
     std::vector<int> frames;
     for (int frame = 0; frame < traffic_.frames[0]; ++frame) {
@@ -73,7 +73,7 @@ public:
         frames.push_back(frame);
       }
     }
-    if (!frames.empty()) {
+    if (!frames.empty() && !with_last) {
       frames.pop_back();
     }
     return frames;
@@ -97,7 +97,6 @@ struct Outcome
   int delivered = 0;
   int delivered_mixed = 0;  ///< once the bound is known
   int mixed_while_learning = 0;
-  int refused = 0;
   int complete_frames = 0;
   int complete_frames_delivered = 0;
   int frames_delivered_twice = 0;
@@ -105,21 +104,23 @@ struct Outcome
   std::vector<std::string> mixed_examples;
 };
 
-/// @brief Feeds `streams` to `pairing` and tells the delivered sets apart by their frames.
-inline Outcome run(const Streams & streams, NodePairing & pairing)
+/**
+ * @brief Feeds `streams` to `pairing` and tells the delivered sets apart by their frames.
+ * @param to_the_end the stream ends after its last image, so its last set counts too
+ */
+inline Outcome run(const Streams & streams, NodePairing & pairing, bool to_the_end = false)
 {
   const Traffic traffic = make_traffic(streams);
   pairing.feed(traffic.images);
+  if (to_the_end) {
+    pairing.finish();
+  }
   const Moments moments(streams, traffic);
 
   Outcome outcome;
   outcome.frames_taken = traffic.frames[0];
   std::map<int, int> deliveries;  // camera 1's frame, sets delivered with it
   for (const GivenSet & set : pairing.sets()) {
-    if (!set.accepted) {
-      ++outcome.refused;
-      continue;
-    }
     ++outcome.delivered;
     if (!moments.one_moment(set)) {
       ++(set.learning ? outcome.mixed_while_learning : outcome.delivered_mixed);
@@ -132,7 +133,7 @@ inline Outcome run(const Streams & streams, NodePairing & pairing)
     }
     ++deliveries[set.frames[0]];
   }
-  for (const int frame : moments.paired_frames()) {
+  for (const int frame : moments.paired_frames(to_the_end)) {
     if (moments.complete(frame)) {
       ++outcome.complete_frames;
       outcome.complete_frames_delivered += deliveries.count(frame) > 0;
@@ -154,8 +155,7 @@ inline std::string describe(const Outcome & outcome)
 {
   std::string text = std::to_string(outcome.delivered) + " sets delivered, " +
     std::to_string(outcome.delivered_mixed) + " of them mixed (and " +
-    std::to_string(outcome.mixed_while_learning) + " before the bound was known), " +
-    std::to_string(outcome.refused) + " refused in the callback; " +
+    std::to_string(outcome.mixed_while_learning) + " before the bound was known); " +
     std::to_string(outcome.complete_frames_delivered) + " of " +
     std::to_string(outcome.complete_frames) + " complete frames delivered";
   for (const std::string & example : outcome.mixed_examples) {

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "node_pairing.hpp"
-#include "pairing_outcome.hpp"
-#include "pairing_streams.hpp"
+#include "pairing/node_pairing.hpp"
+#include "pairing/pairing_outcome.hpp"
+#include "pairing/pairing_streams.hpp"
 
 namespace tavrinox_camera_convertor
 {
@@ -61,7 +61,6 @@ TEST(Pairing, WithoutTheBoundLostImagesMakeMixedSets)
     SCOPED_TRACE("seed " + std::to_string(seed));
     const Outcome outcome = test::run(lossy_streams(seed), 0.0);
     EXPECT_GT(outcome.delivered_mixed, 5) << describe(outcome);
-    EXPECT_EQ(outcome.refused, 0) << describe(outcome);
   }
 }
 

@@ -7,9 +7,10 @@
 #include <array>
 #include <cstdint>
 #include <random>
+#include <utility>
 #include <vector>
 
-#include "stamp_units.hpp"
+#include "pairing/time_units.hpp"
 #include "tavrinox_camera_convertor/pairing/camera_input.hpp"
 
 namespace tavrinox_camera_convertor::test
@@ -35,6 +36,9 @@ struct Streams
   std::int64_t stamp_jitter_ns = 0;  ///< each stamp is off its capture by up to this, either way
   std::int64_t max_delay_ns = 0;     ///< each image arrives up to this long after its capture
   std::uint32_t seed = 1;
+  std::vector<std::pair<CameraInput, int>> lost;  ///< these images (input, frame) are lost too
+  /// camera 2 sends nothing from this capture time until the next; both -1: it never stops
+  std::array<std::int64_t, 2> camera_2_silent{-1, -1};
 };
 
 struct SentImage
@@ -72,7 +76,12 @@ inline Traffic make_traffic(const Streams & streams)
         // Drawn whether lost or not, so that the loss does not shift the other draws.
         const std::int64_t stamp = kEpoch + capture + timing.clock_offset_ns + jitter(random);
         const std::int64_t arrival = capture + delay(random);
-        if (!lost(random)) {
+        const bool named = std::find(
+          streams.lost.begin(), streams.lost.end(), std::pair<CameraInput, int>{input, frame}) !=
+          streams.lost.end();
+        const bool silent = camera == 1 && capture >= streams.camera_2_silent[0] &&
+          capture < streams.camera_2_silent[1];
+        if (!lost(random) && !named && !silent) {
           traffic.images.push_back({input, frame, stamp, arrival});
         }
       }

@@ -8,9 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "node_pairing.hpp"
-#include "pairing_outcome.hpp"
-#include "pairing_streams.hpp"
+#include "pairing/node_pairing.hpp"
+#include "pairing/pairing_outcome.hpp"
+#include "pairing/pairing_streams.hpp"
 
 namespace tavrinox_camera_convertor
 {
