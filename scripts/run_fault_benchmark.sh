@@ -11,19 +11,25 @@
 #   clock_offset    camera 2's stamps 12 s ahead: no output, the warning naming it within 3 s
 #   silence         camera 2 silent for 5 s: the warning naming it within 3 s, the line saying
 #                   sets are paired again within a frame of its return, no set lost after it
+#   start_up        the first sets of a stream, with no whole sets sent first: camera 2 35 ms
+#                   behind with +-2 ms stamps, 10 % of images lost, camera 2 silent for 5 s;
+#                   each --start-up-runs times with its own seed: the first five sets counted on
+#                   their own (target: none lost), every whole set published, none mixed
 # Usage: run_fault_benchmark.sh [--rmw "rmw_cyclonedds_cpp rmw_fastrtps_cpp"]
 #                               [--scenarios "loss loss_unbounded free_running clock_offset
-#                                             silence"]
+#                                             silence start_up"]
 #                               [--size 640x480] [--rate 10] [--loss-sets 300] [--seed 1]
+#                               [--start-up-runs 20]
 #                               [--no-build]   (use the installed package as it is)
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 MIDDLEWARES="rmw_cyclonedds_cpp rmw_fastrtps_cpp"
-SCENARIOS="loss loss_unbounded free_running clock_offset silence"
+SCENARIOS="loss loss_unbounded free_running clock_offset silence start_up"
 SIZE="640x480"
 RATE=10
 LOSS_SETS=300
 SEED=1
+START_UP_RUNS=20
 BUILD=1
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -33,6 +39,7 @@ while [ $# -gt 0 ]; do
     --rate) RATE="$2"; shift 2 ;;
     --loss-sets) LOSS_SETS="$2"; shift 2 ;;
     --seed) SEED="$2"; shift 2 ;;
+    --start-up-runs) START_UP_RUNS="$2"; shift 2 ;;
     --no-build) BUILD=0; shift ;;
     *) echo "unknown option $1 (see the usage at the top of $0)" >&2; exit 2 ;;
   esac
@@ -115,6 +122,18 @@ for middleware in ${MIDDLEWARES}; do
       silence)
         step "silence, camera 2 silent for 5 s, ${middleware}"
         run_case "${middleware}" silence 12 -1 -p scenario:=silence -p sets:=$((12 * RATE)) ;;
+      start_up)
+        for run in $(seq 1 "${START_UP_RUNS}"); do
+          step "start_up run ${run} of ${START_UP_RUNS}, ${middleware}"
+          # Each run its own seed: the images lost and the jitter differ from run to run.
+          run_case "${middleware}" "start_up_free_running_${run}" 3 -1 -p warm_up_s:=0.0 \
+            -p scenario:=free_running -p sets:=$((3 * RATE)) -p camera_2_offset:=0.35 \
+            -p seed:="${run}"
+          run_case "${middleware}" "start_up_loss_${run}" 3 -1 -p warm_up_s:=0.0 \
+            -p scenario:=loss -p sets:=$((3 * RATE)) -p seed:="${run}"
+          run_case "${middleware}" "start_up_silence_${run}" 10 -1 -p warm_up_s:=0.0 \
+            -p scenario:=silence -p sets:=$((10 * RATE)) -p seed:="${run}"
+        done ;;
       *) echo "unknown scenario ${scenario}" >&2; exit 2 ;;
     esac
   done
@@ -133,11 +152,37 @@ echo "|---|---|---|---|---|---|---|---|---|"
 for middleware in ${MIDDLEWARES}; do
   for report in "${RESULTS}/${middleware}"/*.txt; do
     [ -f "${report}" ] || continue
+    case "$(basename "${report}")" in start_up_*) continue ;; esac
     published="$(field published "${report}") of $(field whole_input_sets "${report}")"
     published+=" ($(field published_share "${report}"))"
     echo "| ${middleware} | $(basename "${report}" .txt) | $(field mixed "${report}") |" \
       "${published} | $(field outputs "${report}") | $(field warn_after_s "${report}") |" \
       "$(field info_after_return_ms "${report}") | $(field lost_after_return "${report}") |" \
       "$(grep -oE '^(PASS|FAIL|INFO)' "${report}" || true) |"
+  done
+done
+
+# The start-up runs, summed per scenario: the first five sets of each run on their own.
+echo ""
+echo "| middleware | start-up scenario | runs | first five: whole / published | whole sets" \
+  "published | mixed | runs losing a first set |"
+echo "|---|---|---|---|---|---|---|"
+for middleware in ${MIDDLEWARES}; do
+  for scenario in free_running loss silence; do
+    runs=0 first_whole=0 first_published=0 whole=0 published=0 mixed=0 losing=0
+    for report in "${RESULTS}/${middleware}/start_up_${scenario}"_*.txt; do
+      [ -f "${report}" ] || continue
+      runs=$((runs + 1))
+      first_whole=$((first_whole + $(field first_sets_whole "${report}")))
+      first_published=$((first_published + $(field first_sets_published "${report}")))
+      whole=$((whole + $(field whole_input_sets "${report}")))
+      published=$((published + $(field published "${report}")))
+      mixed=$((mixed + $(field mixed "${report}")))
+      [ "$(field first_sets_whole "${report}")" = "$(field first_sets_published "${report}")" ] ||
+        losing=$((losing + 1))
+    done
+    [ "${runs}" -gt 0 ] || continue
+    echo "| ${middleware} | ${scenario} | ${runs} | ${first_whole} / ${first_published} |" \
+      "${published} of ${whole} | ${mixed} | ${losing} |"
   done
 done

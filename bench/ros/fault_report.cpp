@@ -14,6 +14,9 @@ namespace tavrinox_camera_convertor
 namespace
 {
 
+/// The sets of a stream's start counted on their own (sets numbered from 0, warm-up included).
+constexpr std::uint32_t kFirstSets = 5;
+
 std::string seconds_text(std::int64_t ns)
 {
   char text[32];
@@ -68,6 +71,10 @@ std::string fault_report(
   std::uint32_t whole_inputs = 0;
   std::uint32_t whole_published = 0;
   std::uint32_t lost_images = 0;
+  // The first sets of a stream on their own: a start-up that loses them shows here.
+  std::uint32_t first_whole = 0;
+  std::uint32_t first_published = 0;
+  std::string lost_sets;
   for (std::uint32_t frame_set = plan.first_measured; frame_set < plan.end_measured;
     ++frame_set)
   {
@@ -77,6 +84,12 @@ std::string fault_report(
     if (sent == 0x0f) {
       ++whole_inputs;
       whole_published += counts.published[frame_set];
+      const bool first = frame_set < kFirstSets;
+      first_whole += first;
+      first_published += first && counts.published[frame_set];
+      if (!counts.published[frame_set]) {
+        lost_sets += (lost_sets.empty() ? "" : ",") + std::to_string(frame_set);
+      }
     }
   }
   const double share = whole_inputs > 0 ? 100.0 * whole_published / whole_inputs : 0.0;
@@ -92,6 +105,8 @@ std::string fault_report(
     "lost_images=%u whole_input_sets=%u published=%u published_share=%.1f%%\n",
     lost_images, whole_inputs, whole_published, share);
   text << line;
+  text << "first_sets_whole=" << first_whole << " first_sets_published=" << first_published <<
+    " lost_whole_sets=" << (lost_sets.empty() ? "none" : lost_sets) << "\n";
 
   const std::string & scenario = faults.scenario;
   std::string verdict;
