@@ -9,6 +9,8 @@
 #   lossless         the clouds from <cloud topic>/tavrinox_depth, the colour image from
 #                    .../compressed (PNG), the depth image from .../compressedDepth
 #   lossless_tavrinox  the same, but the depth image from .../tavrinox_depth
+#   lossless_own     the package's transports only: tavrinox_depth for the clouds and the depth
+#                    image, tavrinox_color for the colour image
 #   raw_reliable     the five raw topics, reliable
 #   raw_best_effort  the five raw topics, best effort
 # One run gives the local consumer's figures without (window "first") and with the remote one
@@ -108,9 +110,9 @@ case "${PROFILES}" in on|off) ;; *) echo "--profiles must be on or off" >&2; exi
 [ "${DEPTH_PNG_LEVEL}" = default ] || NODE_ARGS="-p png_level:=${DEPTH_PNG_LEVEL} ${NODE_ARGS}"
 for remote in ${REMOTES}; do
   case "${remote}" in
-    none|lossless|lossless_tavrinox|raw_reliable|raw_best_effort) ;;
-    *) echo "unknown --remote ${remote}: none, lossless, lossless_tavrinox, raw_reliable or" \
-      "raw_best_effort" >&2
+    none|lossless|lossless_tavrinox|lossless_own|raw_reliable|raw_best_effort) ;;
+    *) echo "unknown --remote ${remote}: none, lossless, lossless_tavrinox, lossless_own," \
+      "raw_reliable or raw_best_effort" >&2
        exit 2 ;;
   esac
 done

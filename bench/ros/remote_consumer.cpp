@@ -43,7 +43,8 @@ namespace tavrinox_camera_convertor
 /**
  * Parameter "mode": "lossless" takes the clouds from `<cloud topic>/tavrinox_depth`, the colour
  * image from `.../compressed` (PNG) and the depth image from `.../compressedDepth`;
- * "lossless_tavrinox" the same but the depth image from `.../tavrinox_depth`;
+ * "lossless_tavrinox" the same but the depth image from `.../tavrinox_depth`; "lossless_own" the
+ * package's transports only: also the colour image from `.../tavrinox_color`;
  * "raw_reliable" and "raw_best_effort" take the five raw topics with that reliability.
  */
 class RemoteConsumer : public rclcpp::Node
@@ -63,14 +64,16 @@ public:
       std::max<std::int64_t>(1, declare_parameter<std::int64_t>("max_pending_mib", 1024))) << 20;
     config_ = load_benchmark_config(declare_parameter<std::string>("config", ""));
     queue_ = std::make_unique<DecodingQueue>(get_logger(), defer_decoding_, max_pending_bytes);
-    if (mode_ == "lossless" || mode_ == "lossless_tavrinox") {
-      subscribe_lossless(mode_ == "lossless_tavrinox" ? kDepthImageTransport : "compressedDepth");
+    if (mode_ == "lossless" || mode_ == "lossless_tavrinox" || mode_ == "lossless_own") {
+      subscribe_lossless(
+        mode_ == "lossless" ? "compressedDepth" : kDepthImageTransport,
+        mode_ == "lossless_own" ? "tavrinox_color" : "compressed");
     } else if (mode_ == "raw_reliable" || mode_ == "raw_best_effort") {
       subscribe_raw(mode_ == "raw_reliable");
     } else {
       throw std::invalid_argument(
-              "remote consumer: mode must be lossless, lossless_tavrinox, raw_reliable or "
-              "raw_best_effort");
+              "remote consumer: mode must be lossless, lossless_tavrinox, lossless_own, "
+              "raw_reliable or raw_best_effort");
     }
     cpu_at_start_ = read_process_usage(getpid()).value_or(ProcessUsage{});
     if (!stop_file_.empty()) {
@@ -102,7 +105,7 @@ private:
     return qos;
   }
 
-  void subscribe_lossless(const std::string & depth_transport)
+  void subscribe_lossless(const std::string & depth_transport, const std::string & color_transport)
   {
     for (const OutputKind kind :
       {OutputKind::cam1_cloud, OutputKind::cam2_cloud, OutputKind::converted_cloud})
@@ -125,7 +128,7 @@ private:
     const auto color = static_cast<std::size_t>(OutputKind::color_image);
     subscriptions_.push_back(
       create_subscription<CompressedImage>(
-        std::string(kOutputTopics[color]) + "/compressed", qos(true),
+        std::string(kOutputTopics[color]) + "/" + color_transport, qos(true),
         [this](CompressedImage::UniquePtr message) {
           receive_image_subtopic(OutputKind::color_image, std::move(message));
         }));

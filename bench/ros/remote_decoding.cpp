@@ -57,6 +57,14 @@ Decoded decode_image_subtopic(
       kind, reinterpret_cast<const std::uint8_t *>(state.millimetres.data()),
       2 * state.millimetres.size());
   }
+  if (message.format.size() > 16 &&
+    message.format.compare(message.format.size() - 16, 16, "; tavrinox_color") == 0)
+  {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    state.color.decode(message.data.data(), message.data.size(), width, height, state.pixels);
+    return image_data(kind, state.pixels.data(), state.pixels.size());
+  }
   // compressedDepth puts its header before the PNG; compressed PNGs hold BGR pixels.
   const std::size_t skip = kind == OutputKind::depth_image ? kCompressedDepthHeaderBytes : 0;
   if (message.data.size() <= skip) {

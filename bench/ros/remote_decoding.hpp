@@ -14,6 +14,7 @@
 #include <sensor_msgs/msg/point_cloud2.hpp>
 
 #include "tavrinox_camera_convertor/codec/cloud_decoder.hpp"
+#include "tavrinox_camera_convertor/codec/color_image_codec.hpp"
 #include "tavrinox_camera_convertor/codec/depth_image_codec.hpp"
 #include "tavrinox_camera_convertor/geometry/camera_config.hpp"
 #include "tavrinox_camera_convertor/pipeline/output_set.hpp"
@@ -36,6 +37,8 @@ struct DecodeState
   cv::Mat rgb;
   DepthImageDecoder depth;
   std::vector<std::uint16_t> millimetres;
+  ColorImageDecoder color;
+  std::vector<std::uint8_t> pixels;
 };
 
 /// @brief The set and hash of an image's pixels, `size` bytes of packed rows at `data`.

@@ -3,11 +3,8 @@
 
 #include <pcl_conversions/pcl_conversions.h>
 
-#include <algorithm>
 #include <chrono>
-#include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 
 #include <pluginlib/class_loader.hpp>
@@ -16,94 +13,27 @@
 #include <sensor_msgs/msg/image.hpp>
 #include <sensor_msgs/msg/point_cloud2.hpp>
 
+#include "tavrinox_camera_convertor/codec/depth_image_codec.hpp"
 #include "tavrinox_camera_convertor/ros/transports/compressed_cloud_message.hpp"
+#include "transport_setup.hpp"
 
 namespace tavrinox_camera_convertor
 {
 namespace
 {
 
+using namespace transport_setup;  // NOLINT(build/namespaces)
+
 constexpr std::array<const char *, 2> kImageTopics = {
   "/camera_02/depth/converted_image", "/camera_02/color/converted_image"};
 constexpr std::array<const char *, 3> kCloudTopics = {
   "/tavrinox_camera_convertor/cam1_cloud", "/tavrinox_camera_convertor/cam2_cloud",
   "/tavrinox_camera_convertor/converted_cloud"};
-
-/// How far below the frames' threads the encoding thread runs, in nice steps: about a tenth of a
-/// core's share against them when both want the processor.
-constexpr int kEncodingNice = 10;
-
-/// How many outputs are encoded at once: at least two, since at 1280 x 720 the depth image's png
-/// alone takes half a frame at 10 Hz, and the other four waited behind it on one thread; half
-/// the processors beyond that, up to one per output.
-std::size_t encoding_threads()
-{
-  const std::size_t processors = std::thread::hardware_concurrency();
-  return std::clamp<std::size_t>(processors / 2, 2, 5);
-}
-
-/// Keep-last 1, reliable, volatile: the raw topics' QoS.
-rmw_qos_profile_t output_qos()
-{
-  rmw_qos_profile_t qos = rmw_qos_profile_default;
-  qos.depth = 1;
-  return qos;
-}
-
-/// "camera_02.depth.converted_image": how the transport libraries name a topic's parameters.
-std::string parameter_base(const std::string & topic)
-{
-  std::string name = topic.front() == '/' ? topic.substr(1) : topic;
-  std::replace(name.begin(), name.end(), '/', '.');
-  return name;
-}
-
-/**
- * The transports' `enable_pub_plugins` for `topic`: every declared one, or those the user gave,
- * but never those in `left_out`, which the node sends itself. A second raw publisher would send
- * every message twice.
- */
-void enable_all_but(
-  rclcpp::Node & node, const std::string & topic, const std::vector<std::string> & declared,
-  const std::vector<std::string> & left_out)
-{
-  const std::string name = parameter_base(topic) + ".enable_pub_plugins";
-  std::vector<std::string> enabled = declared;
-  if (node.has_parameter(name)) {
-    enabled = node.get_parameter(name).as_string_array();
-  }
-  enabled.erase(
-    std::remove_if(
-      enabled.begin(), enabled.end(), [&left_out](const std::string & transport) {
-        return std::find(left_out.begin(), left_out.end(), transport) != left_out.end();
-      }),
-    enabled.end());
-  if (node.has_parameter(name)) {
-    node.set_parameter(rclcpp::Parameter(name, enabled));
-  } else {
-    node.declare_parameter(name, enabled);
-  }
-}
-
-/// Declares `name` with `value` unless the user gave it, for a library that reads it later.
-void default_parameter(rclcpp::Node & node, const std::string & name, std::int64_t value)
-{
-  if (!node.has_parameter(name)) {
-    node.declare_parameter(name, value);
-  }
-}
-
-std::vector<std::string> without_suffix(std::vector<std::string> names, const std::string & suffix)
-{
-  for (std::string & name : names) {
-    if (name.size() >= suffix.size() &&
-      name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
-    {
-      name.resize(name.size() - suffix.size());
-    }
-  }
-  return names;
-}
+constexpr std::array<OutputKind, 3> kCloudKinds = {
+  OutputKind::cam1_cloud, OutputKind::cam2_cloud, OutputKind::converted_cloud};
+/// The package's own image transports, which only some images can take.
+constexpr const char * kOwnDepthImagePlugin = "image_transport/tavrinox_depth";
+constexpr const char * kOwnColorImagePlugin = "image_transport/tavrinox_color";
 
 std_msgs::msg::Header ros_header(const Header & header)
 {
@@ -125,19 +55,14 @@ std::int64_t steady_ns()
     std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-}  // namespace
-
-/// One cloud frame on its way to the subtopics.
-struct TransportPublishers::CloudJob
+template<typename Publisher>
+bool listened_to(const Publisher & publisher)
 {
-  std_msgs::msg::Header header;
-  pcl::PCLPointCloud2 layout;
-  std::optional<DepthSourceCopy> depth;  ///< when the depth subtopic listens
-  /// The depth subtopic listens but the cloud came through a lens a depth payload cannot
-  /// describe: it gets the points themselves, `layout` then holding the whole cloud.
-  bool points_as_data = false;
-  std::shared_ptr<const sensor_msgs::msg::PointCloud2> cloud;  ///< when another subtopic does
-};
+  return publisher->get_subscription_count() > 0 ||
+         publisher->get_intra_process_subscription_count() > 0;
+}
+
+}  // namespace
 
 TransportPublishers::TransportPublishers(rclcpp::Node & node)
 : logger_(node.get_logger()),
@@ -158,15 +83,19 @@ TransportPublishers::TransportPublishers(rclcpp::Node & node)
     default_parameter(node, parameter_base(topic) + ".png_level", 1);
   }
   const std::vector<std::string> image_transports = image_transport::getDeclaredTransports();
+  // The depth image's tavrinox_depth is sent here, sharing its code with the converted cloud's;
+  // the colour transport takes no depth, the depth transport no colour.
+  enable_all_but(
+    node, kImageTopics[0], image_transports,
+    {"image_transport/raw", kOwnDepthImagePlugin, kOwnColorImagePlugin});
+  enable_all_but(
+    node, kImageTopics[1], image_transports, {"image_transport/raw", kOwnDepthImagePlugin});
+  const rclcpp::QoS qos(rclcpp::QoSInitialization::from_rmw(output_qos()), output_qos());
   for (std::size_t k = 0; k < images_.size(); ++k) {
-    // The depth transport carries millimetres only: the colour image goes without it.
-    std::vector<std::string> left_out = {"image_transport/raw"};
-    if (k == image_index(OutputKind::color_image)) {
-      left_out.push_back("image_transport/tavrinox_depth");
-    }
-    enable_all_but(node, kImageTopics[k], image_transports, left_out);
     images_[k] = image_transport::create_publisher(&node, kImageTopics[k], output_qos());
   }
+  depth_image_payloads_ = node.create_publisher<sensor_msgs::msg::CompressedImage>(
+    std::string(kImageTopics[0]) + "/" + kDepthImageTransport, qos);
   // The transport library keeps the node it is given; this one is owned by whoever owns the node.
   const std::shared_ptr<rclcpp::Node> unowned(&node, [](rclcpp::Node *) {});
   const std::vector<std::string> cloud_transports =
@@ -182,8 +111,7 @@ TransportPublishers::TransportPublishers(rclcpp::Node & node)
       RCLCPP_INFO(logger_, "%s: no compressed subtopics (%s)", kCloudTopics[k], error.what());
     }
     depth_clouds_[k] = node.create_publisher<point_cloud_interfaces::msg::CompressedPointCloud2>(
-      std::string(kCloudTopics[k]) + "/" + kDepthCloudTransport,
-      rclcpp::QoS(rclcpp::QoSInitialization::from_rmw(output_qos()), output_qos()));
+      std::string(kCloudTopics[k]) + "/" + kDepthCloudTransport, qos);
   }
 }
 
@@ -203,21 +131,18 @@ std::size_t TransportPublishers::cloud_index(OutputKind kind)
 
 bool TransportPublishers::depth_listened(std::size_t cloud) const
 {
-  return depth_clouds_[cloud]->get_subscription_count() > 0 ||
-         depth_clouds_[cloud]->get_intra_process_subscription_count() > 0;
+  return listened_to(depth_clouds_[cloud]);
 }
 
 OutputSet TransportPublishers::listened() const
 {
   OutputSet listened;
-  const std::array<OutputKind, 3> clouds = {
-    OutputKind::cam1_cloud, OutputKind::cam2_cloud, OutputKind::converted_cloud};
-  for (std::size_t k = 0; k < clouds.size(); ++k) {
+  for (std::size_t k = 0; k < kCloudKinds.size(); ++k) {
     if (depth_listened(k) || clouds_[k].getNumSubscribers() > 0) {
-      listened = listened.with(clouds[k]);
+      listened = listened.with(kCloudKinds[k]);
     }
   }
-  if (images_[0].getNumSubscribers() > 0) {
+  if (images_[0].getNumSubscribers() > 0 || listened_to(depth_image_payloads_)) {
     listened = listened.with(OutputKind::depth_image);
   }
   if (images_[1].getNumSubscribers() > 0) {
@@ -228,113 +153,168 @@ OutputSet TransportPublishers::listened() const
 
 void TransportPublishers::note_cloud_sources(const CloudSources & sources)
 {
+  runner_.begin_frame();
   const std::array<const CloudSource *, 3> by_cloud = {
     &sources.cam1_cloud, &sources.cam2_cloud, &sources.converted_cloud};
   for (std::size_t k = 0; k < by_cloud.size(); ++k) {
-    pending_[k].reset();
-    if (by_cloud[k]->depth == nullptr || !depth_listened(k)) {
+    codes_[k].reset();
+    points_as_data_[k] = false;
+    // The completed image is copied for the converted cloud's subtopic or the depth image's.
+    const bool wanted = depth_listened(k) || (k == 2 && listened_to(depth_image_payloads_));
+    if (by_cloud[k]->depth == nullptr || !wanted) {
       continue;
     }
-    pending_[k] = std::make_unique<CloudJob>();
     if (by_cloud[k]->distortion.bends()) {
-      pending_[k]->points_as_data = true;
+      points_as_data_[k] = depth_listened(k);
       continue;
     }
-    pending_[k]->depth.emplace();
-    pending_[k]->depth->assign(*by_cloud[k]);
+    codes_[k] = std::make_shared<SharedDepthCode>();
+    codes_[k]->source().assign(*by_cloud[k]);
   }
 }
 
 void TransportPublishers::send_cloud(OutputKind kind, const CloudMessage & message)
 {
   const std::size_t k = cloud_index(kind);
-  std::unique_ptr<CloudJob> job = std::move(pending_[k]);
   const bool others = clouds_[k].getNumSubscribers() > 0;
-  if (!job && !others) {
+  const bool depth = depth_listened(k) && (codes_[k] || points_as_data_[k]);
+  if (!others && !depth) {
     return;
   }
-  if (!job) {
-    job = std::make_unique<CloudJob>();
-  }
-  job->header = ros_header(message.header);
-  job->layout = job->points_as_data ? message.cloud : layout_of(message.cloud);
+  std::shared_ptr<const sensor_msgs::msg::PointCloud2> points;
   if (others) {
     // A copy: the raw publication may hand the buffer to an in-process subscriber.
     auto cloud = std::make_shared<sensor_msgs::msg::PointCloud2>();
     pcl_conversions::fromPCL(message.cloud, *cloud);
-    cloud->header = job->header;
-    job->cloud = std::move(cloud);
+    cloud->header = ros_header(message.header);
+    points = std::move(cloud);
   }
-  std::shared_ptr<CloudJob> shared(std::move(job));
+  // A cloud that goes as its points needs them whole; one that goes as its image, its layout.
+  auto layout = std::make_shared<pcl::PCLPointCloud2>(
+    points_as_data_[k] && depth ? message.cloud : layout_of(message.cloud));
   runner_.post(
-    static_cast<std::size_t>(kind), [this, k, shared] {run_cloud_job(k, *shared);});
+    static_cast<std::size_t>(kind),
+    [this, k, header = ros_header(message.header), layout,
+    code = depth ? codes_[k] : nullptr, as_points = depth && points_as_data_[k], points] {
+      run_cloud_job(k, header, *layout, code, as_points, points);
+    });
 }
 
-void TransportPublishers::run_cloud_job(std::size_t cloud, CloudJob & job)
+void TransportPublishers::run_cloud_job(
+  std::size_t cloud, const std_msgs::msg::Header & header, const pcl::PCLPointCloud2 & layout,
+  const std::shared_ptr<SharedDepthCode> & code, bool as_points,
+  const std::shared_ptr<const sensor_msgs::msg::PointCloud2> & points)
 {
-  const std::array<OutputKind, 3> kinds = {
-    OutputKind::cam1_cloud, OutputKind::cam2_cloud, OutputKind::converted_cloud};
-  Counters & counters = counters_[static_cast<std::size_t>(kinds[cloud])];
+  const auto slot = static_cast<std::size_t>(kCloudKinds[cloud]);
   const std::int64_t started = steady_ns();
-  if (job.depth || job.points_as_data) {
+  if (code || as_points) {
     try {
-      if (job.points_as_data) {
-        encoders_[cloud].encode_cloud_data(job.layout, payloads_[cloud]);
+      std::vector<std::uint8_t> & payload = payloads_[slot];
+      if (code) {
+        write_depth_cloud_payload(
+          code->get(compressors_[slot]), code->source().intrinsics(), code->source().extrinsic(),
+          payload);
       } else {
-        encoders_[cloud].encode_depth(*job.depth, payloads_[cloud]);
+        encoders_[cloud].encode_cloud_data(layout, payload);
       }
       auto message = std::make_unique<point_cloud_interfaces::msg::CompressedPointCloud2>();
-      fill_compressed_cloud(job.header, job.layout, payloads_[cloud], *message);
+      fill_compressed_cloud(header, layout, payload, *message);
       depth_clouds_[cloud]->publish(std::move(message));
     } catch (const std::exception & error) {
       // The configuration admits only cameras the codec describes; should one slip through, the
       // subtopic loses the frame rather than carrying a wrong cloud.
-      ++counters.failed;
+      ++counters_[slot].failed;
       RCLCPP_WARN_ONCE(
         logger_, "%s/%s: a cloud could not be encoded (%s)", kCloudTopics[cloud],
         kDepthCloudTransport, error.what());
     }
   }
-  if (job.cloud) {
-    clouds_[cloud].publish(*job.cloud);
+  if (points) {
+    clouds_[cloud].publish(*points);
   }
-  ++counters.messages;
-  counters.busy_ns += static_cast<std::uint64_t>(steady_ns() - started);
+  count(kCloudKinds[cloud], started);
 }
 
 void TransportPublishers::send_image(OutputKind kind, const ImageMessage & message)
 {
-  const image_transport::Publisher & publisher = images_[image_index(kind)];
-  if (publisher.getNumSubscribers() == 0) {
+  const std::size_t index = image_index(kind);
+  const image_transport::Publisher & publisher = images_[index];
+  const bool plugins = publisher.getNumSubscribers() > 0;
+  const bool own = kind == OutputKind::depth_image && listened_to(depth_image_payloads_);
+  if (!plugins && !own) {
     return;
   }
-  auto image = std::make_shared<sensor_msgs::msg::Image>();
-  image->header = ros_header(message.header);
-  image->height = message.height;
-  image->width = message.width;
-  image->encoding = message.encoding;
-  image->is_bigendian = message.is_bigendian;
-  image->step = message.step;
-  image->data = message.data;
-  Counters & counters = counters_[static_cast<std::size_t>(kind)];
+  std::shared_ptr<SharedDepthCode> code;
+  if (own) {
+    // The converted cloud's copy of the completed image serves, when it was made this frame.
+    code = codes_[2];
+    if (!code) {
+      code = std::make_shared<SharedDepthCode>();
+      code->source().assign(
+        DepthPixels(view_of(message), "completed depth image", scratch_), CameraIntrinsics{},
+        ExtrinsicTransform::Identity());
+    }
+  }
+  std::shared_ptr<sensor_msgs::msg::Image> image;
+  if (plugins) {
+    image = std::make_shared<sensor_msgs::msg::Image>();
+    image->header = ros_header(message.header);
+    image->height = message.height;
+    image->width = message.width;
+    image->encoding = message.encoding;
+    image->is_bigendian = message.is_bigendian;
+    image->step = message.step;
+    image->data = message.data;
+  }
   runner_.post(
-    static_cast<std::size_t>(kind), [&publisher, &counters, image] {
+    static_cast<std::size_t>(kind),
+    [this, kind, &publisher, image, code, header = ros_header(message.header),
+    encoding = message.encoding] {
       const std::int64_t started = steady_ns();
-      publisher.publish(*image);
-      ++counters.messages;
-      counters.busy_ns += static_cast<std::uint64_t>(steady_ns() - started);
+      if (code) {
+        send_depth_payload(header, encoding, *code);
+      }
+      if (image) {
+        publisher.publish(*image);
+      }
+      count(kind, started);
     });
+}
+
+void TransportPublishers::send_depth_payload(
+  const std_msgs::msg::Header & header, const std::string & encoding, SharedDepthCode & code)
+{
+  const auto slot = static_cast<std::size_t>(OutputKind::depth_image);
+  try {
+    auto message = std::make_unique<sensor_msgs::msg::CompressedImage>();
+    message->header = header;
+    message->format = encoding + "; " + kDepthImageTransport;
+    write_depth_image_payload(code.get(compressors_[slot]), message->data);
+    depth_image_payloads_->publish(std::move(message));
+  } catch (const std::exception & error) {
+    ++counters_[slot].failed;
+    RCLCPP_WARN_ONCE(
+      logger_, "%s/%s: the depth image could not be encoded (%s)", kImageTopics[0],
+      kDepthImageTransport, error.what());
+  }
+}
+
+void TransportPublishers::count(OutputKind kind, std::int64_t started_ns)
+{
+  Counters & counters = counters_[static_cast<std::size_t>(kind)];
+  ++counters.messages;
+  counters.busy_ns += static_cast<std::uint64_t>(steady_ns() - started_ns);
 }
 
 std::array<TransportCounts, 5> TransportPublishers::counts() const
 {
-  const std::vector<std::uint64_t> replaced = runner_.replaced();
+  const std::vector<std::uint64_t> skipped = runner_.skipped();
   std::array<TransportCounts, 5> counts;
   for (std::size_t k = 0; k < counts.size(); ++k) {
     counts[k].messages = counters_[k].messages;
     counts[k].busy_ns = counters_[k].busy_ns;
     counts[k].failed = counters_[k].failed;
-    counts[k].replaced = replaced[k];
+    counts[k].replaced = skipped[k];
   }
   return counts;
 }
