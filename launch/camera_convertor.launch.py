@@ -10,7 +10,6 @@ import sys
 
 from launch import LaunchDescription
 from launch.actions import OpaqueFunction
-from launch_ros.actions import Node
 
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
 import large_messages  # noqa: E402
@@ -19,16 +18,7 @@ import node_parameters  # noqa: E402
 
 def node_with_profile(context):
     environment, messages = large_messages.profile_environment(context)
-    return messages + [
-        Node(
-            package='tavrinox_camera_convertor',
-            executable='camera_convertor_node',
-            output='screen',
-            emulate_tty=True,
-            additional_env=environment,
-            parameters=node_parameters.parameters(),
-        ),
-    ]
+    return messages + [node_parameters.converter_node(environment)]
 
 
 def generate_launch_description():

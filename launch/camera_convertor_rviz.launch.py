@@ -53,14 +53,7 @@ def arm_frame(context):
 
 def everything(context):
     environment, actions = large_messages.profile_environment(context)
-    actions.append(Node(
-        package='tavrinox_camera_convertor',
-        executable='camera_convertor_node',
-        output='screen',
-        emulate_tty=True,
-        additional_env=environment,
-        parameters=node_parameters.parameters(),
-    ))
+    actions.append(node_parameters.converter_node(environment))
     if is_true(context, 'rviz'):
         if installed('rviz2'):
             arguments = ['-d', os.path.join(SHARE, 'config', 'camera_convertor.rviz')]

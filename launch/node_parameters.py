@@ -3,6 +3,7 @@
 
 from launch.actions import DeclareLaunchArgument
 from launch.substitutions import LaunchConfiguration
+from launch_ros.actions import Node
 from launch_ros.parameter_descriptions import ParameterValue
 
 # name, type, default, description; an empty text keeps the node's own default.
@@ -53,3 +54,15 @@ def parameters():
         name: ParameterValue(LaunchConfiguration(name), value_type=value_type)
         for name, value_type, _, _ in ARGUMENTS
     }]
+
+
+def converter_node(environment):
+    """The converter in a process of its own, with `environment` and the launch arguments."""
+    return Node(
+        package='tavrinox_camera_convertor',
+        executable='camera_convertor_node',
+        output='screen',
+        emulate_tty=True,
+        additional_env=environment,
+        parameters=parameters(),
+    )

@@ -17,10 +17,8 @@ namespace tavrinox_camera_convertor
 namespace
 {
 
-using test::describe;
 using test::kMillisecond;
 using test::kSecond;
-using test::Outcome;
 using test::Streams;
 
 /// @brief Checks the outcome of `streams`; returns how many whole sets it had.
@@ -28,10 +26,11 @@ int expect_every_whole_set_once(const Streams & streams, const std::string & wha
 {
   SCOPED_TRACE(what + ", seed " + std::to_string(streams.seed));
   test::NodePairing pairing(-1.0);
-  const Outcome outcome = test::run(streams, pairing, true);
-  EXPECT_EQ(outcome.delivered_mixed + outcome.mixed_while_learning, 0) << describe(outcome);
-  EXPECT_EQ(outcome.complete_frames_delivered, outcome.complete_frames) << describe(outcome);
-  EXPECT_EQ(outcome.frames_delivered_twice, 0) << describe(outcome);
+  const test::Outcome outcome = test::run(streams, pairing, true);
+  const std::string described = test::describe(outcome);
+  EXPECT_EQ(outcome.delivered_mixed + outcome.mixed_while_learning, 0) << described;
+  EXPECT_EQ(outcome.complete_frames_delivered, outcome.complete_frames) << described;
+  EXPECT_EQ(outcome.frames_delivered_twice, 0) << described;
   return outcome.complete_frames;
 }
 
