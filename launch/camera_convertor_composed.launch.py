@@ -15,6 +15,7 @@ from launch_ros.actions import ComposableNodeContainer
 from launch_ros.descriptions import ComposableNode
 
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
+import enclave  # noqa: E402
 import large_messages  # noqa: E402
 import node_parameters  # noqa: E402
 
@@ -33,6 +34,8 @@ def container_with_profile(context):
             output='screen',
             emulate_tty=True,
             additional_env=environment,
+            # The container's process holds the converter's participant: its enclave is theirs.
+            ros_arguments=enclave.ros_arguments(context),
             composable_node_descriptions=[
                 ComposableNode(
                     package='tavrinox_camera_convertor',
@@ -50,8 +53,10 @@ def generate_launch_description():
     return LaunchDescription([
         DeclareLaunchArgument(
             'container_name', default_value='camera_convertor_container',
-            description='Name of the component container, for loading drivers and consumers into it'),
+            description='Name of the component container, for loading drivers and consumers '
+                        'into it'),
         large_messages.declare_argument(),
+        enclave.declare_argument(),
         *node_parameters.declare_arguments(),
         OpaqueFunction(function=container_with_profile),
     ])

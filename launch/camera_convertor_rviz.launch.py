@@ -21,6 +21,7 @@ from launch_ros.descriptions import ComposableNode
 import yaml
 
 sys.path.insert(0, os.path.dirname(os.path.realpath(__file__)))
+import enclave  # noqa: E402
 import large_messages  # noqa: E402
 import node_parameters  # noqa: E402
 
@@ -53,7 +54,7 @@ def arm_frame(context):
 
 def everything(context):
     environment, actions = large_messages.profile_environment(context)
-    actions.append(node_parameters.converter_node(environment))
+    actions.append(node_parameters.converter_node(environment, enclave.ros_arguments(context)))
     if is_true(context, 'rviz'):
         if installed('rviz2'):
             arguments = ['-d', os.path.join(SHARE, 'config', 'camera_convertor.rviz')]
@@ -90,6 +91,7 @@ def everything(context):
 def generate_launch_description():
     return LaunchDescription([
         large_messages.declare_argument(),
+        enclave.declare_argument(),
         # RViz needs the cameras on TF to place the depth cloud.
         *node_parameters.declare_arguments(
             {'camera_1_frame': 'camera_1_optical_frame',

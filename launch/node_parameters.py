@@ -56,13 +56,15 @@ def parameters():
     }]
 
 
-def converter_node(environment):
-    """The converter in a process of its own, with `environment` and the launch arguments."""
+def converter_node(environment, ros_arguments=None):
+    """The converter in a process of its own, with `environment`, `ros_arguments` (an enclave)
+    and the launch arguments."""
     return Node(
         package='tavrinox_camera_convertor',
         executable='camera_convertor_node',
         output='screen',
         emulate_tty=True,
         additional_env=environment,
+        ros_arguments=ros_arguments,
         parameters=parameters(),
     )
