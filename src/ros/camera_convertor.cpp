@@ -20,6 +20,7 @@
 #include "tavrinox_camera_convertor/pairing/duration_text.hpp"
 #include "tavrinox_camera_convertor/ros/publisher_output.hpp"
 #include "tavrinox_camera_convertor/ros/ros_message_conversions.hpp"
+#include "tavrinox_camera_convertor/ros/secured_start.hpp"
 
 namespace tavrinox_camera_convertor
 {
@@ -37,6 +38,25 @@ std::int64_t stamp_ns(const sensor_msgs::msg::Image & image)
 Stamp stamp_of(const builtin_interfaces::msg::Time & time)
 {
   return {time.sec, time.nanosec};
+}
+
+/// Under SROS2, what the middleware refuses the node is followed while it is built.
+std::shared_ptr<EntityCreationRecorder> recorder_if_secured(const rclcpp::NodeOptions & options)
+{
+  if (!security_enabled()) {
+    return nullptr;
+  }
+  return std::make_shared<EntityCreationRecorder>(
+    [setting = security_setting(*options.context())](const RefusedEntity & subscription) {
+      return "[FATAL] [Morvanteq]: " + secured_start_failure(setting, {subscription}, "") +
+      " (the middleware crashed refusing it)\n";
+    });
+}
+
+/// rcl and the middleware refused something, rather than the configuration being unusable.
+bool refused_by_rcl(const std::exception & error)
+{
+  return dynamic_cast<const rclcpp::exceptions::RCLErrorBase *>(&error) != nullptr;
 }
 
 }  // namespace
@@ -67,10 +87,17 @@ CameraConvertor::CameraConvertor()
 {
 }
 
+CameraConvertor::CameraConvertor(const rclcpp::NodeOptions & options)
+: CameraConvertor(options, recorder_if_secured(options))
+{
+}
+
 // The node name, the topics below (the /camera_02/... ones carry camera 1's images) and the
 // start-up texts are the node's external interface: users' launch files, remappings and log
 // watchers depend on them, so they must not change.
-CameraConvertor::CameraConvertor(const rclcpp::NodeOptions & options)
+CameraConvertor::CameraConvertor(
+  const rclcpp::NodeOptions & options, std::shared_ptr<EntityCreationRecorder> recorder)
+try
 : rclcpp::Node(
     "Morvanteq", rclcpp::NodeOptions(options).automatically_declare_parameters_from_overrides(true))
 {
@@ -135,9 +162,34 @@ CameraConvertor::CameraConvertor(const rclcpp::NodeOptions & options)
       reason += " (configuration file: " +
         (config_path_.empty() ? describe_config_file_path() : config_path_) + ")";
     }
+    if (recorder && (refused_by_rcl(error) || !recorder->refused().empty())) {
+      reason = secured_start_failure(
+        security_setting(*get_node_base_interface()->get_context()), recorder->refused(),
+        error.what());
+    }
     RCLCPP_FATAL(get_logger(), "%s", reason.c_str());
     throw StartError(reason);
   }
+  // image_transport and point_cloud_transport go on without a subtopic they could not advertise:
+  // under SROS2 a policy left it out, and the node says so rather than run without it.
+  if (recorder && !recorder->refused().empty()) {
+    const std::string reason = secured_start_failure(
+      security_setting(*get_node_base_interface()->get_context()), recorder->refused(), "");
+    RCLCPP_FATAL(get_logger(), "%s", reason.c_str());
+    throw StartError(reason);
+  }
+} catch (const StartError &) {
+  throw;
+} catch (const std::exception & error) {
+  // rclcpp::Node's own start failed: under SROS2 the enclave's files refused the participant,
+  // or its permissions the log's publisher or the parameter services.
+  if (!recorder || !options.context()->is_valid()) {
+    throw;
+  }
+  const std::string reason =
+    secured_start_failure(security_setting(*options.context()), recorder->refused(), error.what());
+  RCLCPP_FATAL(rclcpp::get_logger("Morvanteq"), "%s", reason.c_str());
+  throw StartError(reason);
 }
 
 CameraConvertor::~CameraConvertor() = default;

@@ -13,6 +13,7 @@
 #include "tavrinox_camera_convertor/process/large_buffer_allocation.hpp"
 #include "tavrinox_camera_convertor/process/signal_handling_thread.hpp"
 #include "tavrinox_camera_convertor/ros/camera_convertor.hpp"
+#include "tavrinox_camera_convertor/ros/secured_start.hpp"
 
 namespace tavrinox_camera_convertor
 {
@@ -22,9 +23,17 @@ int run_camera_convertor(int argc, char ** argv)
   keep_large_buffers_allocated();
   // Before rclcpp starts any thread, so that its signal handlers never interrupt a log call.
   const SignalHandlingThread signal_thread({SIGINT, SIGTERM});
-  {
+  try {
     const rclcpp::InitOptions init_options(rcutils_get_default_allocator());
     rclcpp::init(argc, argv, init_options, rclcpp::SignalHandlerOptions::All);
+  } catch (const std::exception & error) {
+    // Under SROS2: no enclave directory, no keystore, or an invalid enclave name.
+    const SecuritySetting security = security_setting(argc, argv);
+    const std::string reason = security.enabled ?
+      secured_start_failure(security, {}, error.what()) :
+      std::string("Cannot start: ") + error.what();
+    RCLCPP_FATAL(rclcpp::get_logger("Morvanteq"), "%s", reason.c_str());
+    return 1;
   }
 
   std::shared_ptr<CameraConvertor> node;

@@ -27,6 +27,7 @@
 #include "tavrinox_camera_convertor/pairing/pairing_monitor.hpp"
 #include "tavrinox_camera_convertor/pipeline/frame_pipeline.hpp"
 #include "tavrinox_camera_convertor/ros/camera_sources.hpp"
+#include "tavrinox_camera_convertor/ros/entity_creation_recorder.hpp"
 #include "tavrinox_camera_convertor/ros/input_qos.hpp"
 #include "tavrinox_camera_convertor/ros/node_parameters.hpp"
 #include "tavrinox_camera_convertor/ros/start_error.hpp"
@@ -72,7 +73,8 @@ public:
    *        communication, where in-process subscribers receive the outputs without a copy.
    *
    * Parameter overrides are always declared, whatever `options` says.
-   * @throws StartError when the configuration or a parameter is unusable (after logging it)
+   * @throws StartError when the configuration or a parameter is unusable, or under SROS2 when
+   *         the enclave's files or permissions refuse what the node needs (after logging it)
    */
   explicit CameraConvertor(const rclcpp::NodeOptions & options);
 
@@ -119,6 +121,11 @@ private:
   static constexpr std::size_t kMostWaitingSets = 10;
 
   PairingMonitor & monitor() {return pairing_->monitor();}
+
+  /// @brief Builds the node while `recorder` (none without security) follows what the
+  ///        middleware refuses it.
+  CameraConvertor(
+    const rclcpp::NodeOptions & options, std::shared_ptr<EntityCreationRecorder> recorder);
 
   /// @brief Publishes each named camera frame's pose in the arm frame on /tf_static.
   void publish_camera_frames();
