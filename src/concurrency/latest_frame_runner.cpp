@@ -45,8 +45,7 @@ void LatestFrameRunner::begin_frame()
       frames_skipped_ += waiting_->jobs.empty() ? 0 : 1;
       waiting_.reset();
     }
-    waiting_.emplace();
-    waiting_->number = posting_;
+    waiting_ = Frame{posting_, {}, 0};
     start_waiting_frame();
   }
   changed_.notify_all();
@@ -63,8 +62,7 @@ void LatestFrameRunner::post(std::size_t slot, std::function<void()> job)
       running_->jobs.emplace_back(slot, std::move(job));
     } else {
       if (!waiting_) {
-        waiting_.emplace();
-        waiting_->number = posting_;
+        waiting_ = Frame{posting_, {}, 0};
       }
       waiting_->jobs.emplace_back(slot, std::move(job));
       start_waiting_frame();
