@@ -27,7 +27,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 
 if [ -x "${REPO_ROOT}/scripts/run_fuzzers.sh" ]; then
   step "Fuzzing briefly from the seed corpora"
-  "${REPO_ROOT}/scripts/run_fuzzers.sh" "${TAVRINOX_FUZZ_SECONDS:-60}"
+  "${REPO_ROOT}/scripts/run_fuzzers.sh" "${TAVRINOX_FUZZ_SECONDS:-30}"
 fi
 
 ROS_SETUP="$(find_ros2_setup)"
