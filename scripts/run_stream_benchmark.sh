@@ -16,6 +16,10 @@
 #                                [--node-args "..."]  (parameters for the node in its own process,
 #                                                      e.g. "-p max_set_interval:=0")
 #                                [--suffix S]      (appended to the reports' names, to keep runs apart)
+#                                [--secure]        (SROS2, enforced: a keystore per run, the node in
+#                                                   its policy's enclave; reports end in _secured)
+#                                [--governance sign]  (with --secure: the inputs' and outputs' data
+#                                                   signed, not encrypted; reports end in _signed)
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
 SECONDS_PER_RUN=60
@@ -29,6 +33,8 @@ PROFILE=""
 COMPOSED_CONTAINER="component_container_isolated"
 NODE_ARGS=""
 SUFFIX=""
+SECURE=0
+GOVERNANCE=default
 while [ $# -gt 0 ]; do
   case "$1" in
     --seconds) SECONDS_PER_RUN="$2"; shift 2 ;;
@@ -42,6 +48,8 @@ while [ $# -gt 0 ]; do
     --composed-container) COMPOSED_CONTAINER="$2"; shift 2 ;;
     --node-args) NODE_ARGS="$2"; shift 2 ;;
     --suffix) SUFFIX="$2"; shift 2 ;;
+    --secure) SECURE=1; shift ;;
+    --governance) GOVERNANCE="$2"; shift 2 ;;
     *) echo "unknown option $1 (see the usage at the top of $0)" >&2; exit 2 ;;
   esac
 done
@@ -64,6 +72,39 @@ echo "net.core.rmem_max=$(cat /proc/sys/net/core/rmem_max) net.core.wmem_max=$(c
 PIDS=()
 # stop_all (common.sh) ends them.
 trap 'stop_all' EXIT
+
+# Under SROS2 every process has an enclave: the node its policy's, the benchmark's containers and
+# the CLI that loads components one allowed everything.
+NODE_ENCLAVE=()
+BENCH_ENCLAVE=()
+if [ "${SECURE}" -eq 1 ]; then
+  case "${GOVERNANCE}" in
+    default) SUFFIX+="_secured"; SIGN_TOPICS="" ;;
+    # The four inputs and the five outputs with their subtopics.
+    sign) SUFFIX+="_signed"
+      SIGN_TOPICS="rt/camera_0?/*/image_raw rt/tavrinox_camera_convertor/*"
+      SIGN_TOPICS+=" rt/camera_02/*/converted_image*" ;;
+    *) echo "--governance must be default or sign" >&2; exit 2 ;;
+  esac
+  KEYSTORE="$(mktemp -d)/keystore"
+  trap 'stop_all; rm -rf "$(dirname "${KEYSTORE}")"' EXIT
+  export ROS_SECURITY_ENABLE=true ROS_SECURITY_STRATEGY=Enforce ROS_SECURITY_KEYSTORE="${KEYSTORE}"
+  NODE_ENCLAVE=(--ros-args --enclave /tavrinox_camera_convertor)
+  BENCH_ENCLAVE=(--ros-args --enclave /tavrinox_benchmark/bench)
+  # shellcheck disable=SC2034  # for load_component (common.sh)
+  LOAD_ENVIRONMENT=(ROS_SECURITY_ENCLAVE_OVERRIDE=/tavrinox_benchmark/cli)
+  # shellcheck disable=SC2034
+  LOAD_OPTIONS=(--no-daemon)
+fi
+
+# secure_keystore: the keystore for this run's ROS_DOMAIN_ID, which sros2 writes into it.
+secure_keystore() {
+  rm -rf "${KEYSTORE}"
+  "${REPO_ROOT}/scripts/make_keystore.sh" "${KEYSTORE}" \
+    --policy "${SHARE}/policies/camera_convertor.policy.xml" \
+    --enclave /tavrinox_benchmark/bench --enclave /tavrinox_benchmark/cli \
+    ${SIGN_TOPICS:+--sign "${SIGN_TOPICS}"}
+}
 
 # profile_environment SETUP: the consumers' allocator settings (CONSUMER_MALLOC), which the
 # "defaults" set-up runs without, and the DDS profiles, which "defaults" and "idle" run without.
@@ -94,9 +135,10 @@ run_setup() {
   rm -f "${report}"
   export ROS_DOMAIN_ID=$((1 + RANDOM % 200))
   profile_environment "${setup}"
+  [ "${SECURE}" -eq 0 ] || secure_keystore
   case "${setup}" in
     composed)
-      "${COMPONENTS}/${COMPOSED_CONTAINER}" > "${log}" 2>&1 &
+      "${COMPONENTS}/${COMPOSED_CONTAINER}" "${BENCH_ENCLAVE[@]}" > "${log}" 2>&1 &
       PIDS+=($!)
       local container=$!
       sleep 2
@@ -106,23 +148,25 @@ run_setup() {
       ;;
     defaults|profile)
       # shellcheck disable=SC2086
-      env -u GLIBC_TUNABLES "${NODE}" ${NODE_ARGS:+--ros-args ${NODE_ARGS}} > "${log}" 2>&1 &
+      env -u GLIBC_TUNABLES "${NODE}" "${NODE_ENCLAVE[@]}" ${NODE_ARGS:+--ros-args ${NODE_ARGS}} \
+        > "${log}" 2>&1 &
       PIDS+=($!)
       local node=$!
-      "${CONTAINER}" > "${log}.bench" 2>&1 &
+      "${CONTAINER}" "${BENCH_ENCLAVE[@]}" > "${log}.bench" 2>&1 &
       PIDS+=($!)
       sleep 2
       load_benchmark bench "${label}" "node:${node}" "${report}"
       ;;
     idle)
       # shellcheck disable=SC2086
-      env -u GLIBC_TUNABLES "${NODE}" ${NODE_ARGS:+--ros-args ${NODE_ARGS}} > "${log}" 2>&1 &
+      env -u GLIBC_TUNABLES "${NODE}" "${NODE_ENCLAVE[@]}" ${NODE_ARGS:+--ros-args ${NODE_ARGS}} \
+        > "${log}" 2>&1 &
       PIDS+=($!)
       local node=$!
-      "${CONTAINER}" --ros-args -r __node:=sink_container > "${log}.sink" 2>&1 &
+      "${CONTAINER}" --ros-args -r __node:=sink_container "${BENCH_ENCLAVE[@]}" > "${log}.sink" 2>&1 &
       PIDS+=($!)
       local sink=$!
-      "${CONTAINER}" > "${log}.bench" 2>&1 &
+      "${CONTAINER}" "${BENCH_ENCLAVE[@]}" > "${log}.bench" 2>&1 &
       PIDS+=($!)
       sleep 2
       load_component /sink_container tavrinox_camera_convertor::StreamBenchmark -p role:=sink -p label:=sink
