@@ -181,11 +181,9 @@ use_dds_profiles() {
   fi
 }
 
-# Extra environment and options of the `ros2 component load` calls below: under SROS2 the CLI's
-# own enclave (ROS_SECURITY_ENCLAVE_OVERRIDE=...) and --no-daemon, since a daemon started with
-# them would outlive the keystore.
+# Extra environment of the `ros2 component load` calls below: under SROS2 the CLI's own enclave
+# (ROS_SECURITY_ENCLAVE_OVERRIDE=...).
 LOAD_ENVIRONMENT=()
-LOAD_OPTIONS=()
 
 # load_component [--as WHAT] CONTAINER PLUGIN [ARGS...]: loads one of the package's components
 # into a running container, trying again while the container's services are still being
@@ -201,8 +199,8 @@ load_component() {
   shift 2
   local output
   for _ in 1 2 3 4 5; do
-    if output="$(env "${LOAD_ENVIRONMENT[@]}" ros2 component load "${LOAD_OPTIONS[@]}" \
-      "${container}" tavrinox_camera_convertor "${plugin}" "$@" 2>&1)"; then
+    if output="$(env "${LOAD_ENVIRONMENT[@]}" ros2 component load "${container}" \
+      tavrinox_camera_convertor "${plugin}" "$@" 2>&1)"; then
       return 0
     fi
     sleep 2

@@ -6,9 +6,10 @@
 #                   share/tavrinox_camera_convertor/policies/camera_convertor.policy.xml)
 #   --enclave PATH  an enclave with sros2's default permissions (everything on the domain), for
 #                   tools and test rigs
-#   --sign "EXPR"   DDS topic expressions (e.g. "rt/tavrinox_camera_convertor/*") whose data and
-#                   metadata the governance signs instead of encrypting; the rest stays as
-#                   sros2 makes it (doc/secured.md)
+#   --sign "EXPR"   DDS topic expressions (e.g. "rt/tavrinox_camera_convertor/*") whose
+#                   submessages the governance signs (metadata SIGN, which covers the data they
+#                   carry) instead of encrypting payload and submessage; the rest stays as sros2
+#                   makes it (doc/secured.md)
 # Fails with the step that failed; an existing keystore gets the enclaves added.
 set -Eeuo pipefail
 
@@ -50,7 +51,7 @@ for index, expression in enumerate(expressions):
     rule = copy.deepcopy(every_topic)
     rule.find('topic_expression').text = expression
     rule.find('metadata_protection_kind').text = 'SIGN'
-    rule.find('data_protection_kind').text = 'SIGN'
+    rule.find('data_protection_kind').text = 'NONE'
     rules.insert(index, rule)
 tree.write(path, encoding='UTF-8', xml_declaration=True)
 PYTHON

@@ -18,7 +18,7 @@
 #                                [--suffix S]      (appended to the reports' names, to keep runs apart)
 #                                [--secure]        (SROS2, enforced: a keystore per run, the node in
 #                                                   its policy's enclave; reports end in _secured)
-#                                [--governance sign]  (with --secure: the inputs' and outputs' data
+#                                [--governance sign]  (with --secure: the inputs' and outputs' submessages
 #                                                   signed, not encrypted; reports end in _signed)
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
@@ -87,23 +87,30 @@ if [ "${SECURE}" -eq 1 ]; then
     *) echo "--governance must be default or sign" >&2; exit 2 ;;
   esac
   KEYSTORE="$(mktemp -d)/keystore"
-  trap 'stop_all; rm -rf "$(dirname "${KEYSTORE}")"' EXIT
+  trap 'stop_all; secure_stop; rm -rf "$(dirname "${KEYSTORE}")"' EXIT
   export ROS_SECURITY_ENABLE=true ROS_SECURITY_STRATEGY=Enforce ROS_SECURITY_KEYSTORE="${KEYSTORE}"
   NODE_ENCLAVE=(--ros-args --enclave /tavrinox_camera_convertor)
   BENCH_ENCLAVE=(--ros-args --enclave /tavrinox_benchmark/bench)
   # shellcheck disable=SC2034  # for load_component (common.sh)
   LOAD_ENVIRONMENT=(ROS_SECURITY_ENCLAVE_OVERRIDE=/tavrinox_benchmark/cli)
-  # shellcheck disable=SC2034
-  LOAD_OPTIONS=(--no-daemon)
 fi
 
-# secure_keystore: the keystore for this run's ROS_DOMAIN_ID, which sros2 writes into it.
+# secure_keystore: the keystore for this run's ROS_DOMAIN_ID, which sros2 writes into it, and a
+# ros2 daemon in the CLI's enclave for this run. The loads go through the daemon: a CLI without one
+# looks for the container after half a second, before a secured Fast DDS participant has finished
+# its handshakes with the others, and never finds it.
 secure_keystore() {
   rm -rf "${KEYSTORE}"
   "${REPO_ROOT}/scripts/make_keystore.sh" "${KEYSTORE}" \
     --policy "${SHARE}/policies/camera_convertor.policy.xml" \
     --enclave /tavrinox_benchmark/bench --enclave /tavrinox_benchmark/cli \
     ${SIGN_TOPICS:+--sign "${SIGN_TOPICS}"}
+  env "${LOAD_ENVIRONMENT[@]}" ros2 daemon start > /dev/null
+}
+
+# secure_stop: ends the run's daemon before its keystore goes.
+secure_stop() {
+  env "${LOAD_ENVIRONMENT[@]}" ros2 daemon stop > /dev/null 2>&1 || true
 }
 
 # profile_environment SETUP: the consumers' allocator settings (CONSUMER_MALLOC), which the
@@ -176,6 +183,7 @@ run_setup() {
   esac
   wait_for_file "${report}" $((SECONDS_PER_RUN + WARM_UP + 90)) report
   stop_all
+  [ "${SECURE}" -eq 0 ] || secure_stop
   cat "${report}"
 }
 
